@@ -1,0 +1,16 @@
+// Library interface internals: the error writer.
+#pragma once
+
+namespace pdftext {
+
+// Formats the message into the library's last-error text (cut to 1023
+// bytes, always NUL-terminated).
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void set_error(const char* fmt, ...);
+
+// Empties the last-error text.
+void clear_error();
+
+}  // namespace pdftext
