@@ -106,7 +106,7 @@ latex_lmodern_t1.pdf	pdfTeX	note in Latin Modern, T1 encoding (/Differences, pre
 latex_objstm.pdf	pdfTeX	PDF 1.5 defaults: object streams and xref stream, CM Type 1 builtin encoding, ToUnicode
 lo_office_move.pdf	LibreOffice	office memo, DejaVu TrueType subsets (custom codes, no /Encoding), ToUnicode with ff/fi ligatures
 lo_chinese.pdf	LibreOffice	Simplified Chinese notice, AR PL UMing TrueType subset with ToUnicode
-lo_japanese.pdf	LibreOffice	Japanese travel note, Noto Sans CJK JP as Type 1C (CFF) subset with ToUnicode
+lo_japanese.pdf	LibreOffice	Japanese travel note, Noto Sans CJK JP converted to a Type 1 subset (/FontFile), builtin encoding, ToUnicode
 cairo_chinese.pdf	cairo	lo_chinese.pdf rewritten by pdftocairo: Type0 Identity-H CID TrueType plus a simple TrueType subset
 gs_museum.pdf	Ghostscript	hand-written PostScript, Times/Helvetica/Courier as Type 1C subsets, WinAnsi and /Differences with fi/fl, no ToUnicode, Tc/Tw/TJ spacing
 groff_guide.pdf	groff+Ghostscript	groff -ms installation guide, Times/Courier Type 1C, groff ligatures via /Differences, no ToUnicode

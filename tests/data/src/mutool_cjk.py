@@ -5,10 +5,13 @@ the strings are UTF-16BE and there is no /ToUnicode.
 
 usage: mutool_cjk.py SOURCE.txt PAGE.txt
 Each non-blank source line is one paragraph, broken every 36 characters
-(the glyphs are full-width, 12 pt on a 432 pt measure); a line starting
+(the glyphs are full-width, 12 pt on a 432 pt measure; closing
+punctuation stays at the end of the line); a line starting
 with "# " is set larger as a heading.
 """
 import sys
+
+CLOSING = '\u3001\u3002\uff09\u300d\uff0c'
 
 
 def hexstr(s):
@@ -28,8 +31,12 @@ def main(src, dst):
             y -= 32
             continue
         while line:
-            out.append('BT /F1 12 Tf 72 %d Td %s Tj ET' % (y, hexstr(line[:36])))
-            line = line[36:]
+            n = 36
+            # Closing punctuation may not start a line: keep it on this one.
+            while n < len(line) and line[n] in CLOSING:
+                n += 1
+            out.append('BT /F1 12 Tf 72 %d Td %s Tj ET' % (y, hexstr(line[:n])))
+            line = line[n:]
             y -= 18
     open(dst, 'w', encoding='ascii').write('\n'.join(out) + '\n')
 

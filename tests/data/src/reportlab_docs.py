@@ -65,7 +65,7 @@ def quarterly(path):
         Paragraph('The highlights of the quarter were:', st['body']),
         bullets(['the second cheese vat came into service on 4 July, two '
                  'weeks ahead of plan;',
-                 'the effluent plant passed its inspection with no findings;',
+                 'the effluent plant passed its annual audit with no findings;',
                  'the tanker fleet logged 61,000 miles without a reportable '
                  'incident;',
                  'the office moved to the new accounts software, with one '
@@ -132,7 +132,8 @@ def quarterly(path):
                             leftMargin=25 * mm, rightMargin=25 * mm,
                             topMargin=20 * mm, bottomMargin=20 * mm,
                             title='Third Quarter Report',
-                            author='Northfield Cooperative Dairy')
+                            author='Northfield Cooperative Dairy',
+                            subject='Members\' report', creator='platypus')
     doc.build(story)
 
 
@@ -183,7 +184,9 @@ def cyrillic_greek(path):
     doc = SimpleDocTemplate(path, pagesize=A4, invariant=1,
                             leftMargin=25 * mm, rightMargin=25 * mm,
                             topMargin=20 * mm, bottomMargin=20 * mm,
-                            title='Байкал / Ακρόπολη')
+                            title='Байкал / Ακρόπολη',
+                            author='Travel notes', subject='Travel notes',
+                            creator='platypus')
     doc.build(story)
 
 
