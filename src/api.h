@@ -14,3 +14,12 @@ void set_error(const char* fmt, ...);
 void clear_error();
 
 }  // namespace pdftext
+
+#include <cstdio>
+
+namespace pdftext {
+
+// fopen for the paths the exports take (UTF-8 byte strings).
+FILE* file_open(const char* path, const char* mode);
+
+}  // namespace pdftext

@@ -194,7 +194,7 @@ PDFTEXT_API int pdftext_to_file(const char* path, const char* out_path) {
         }
         char* t = extract_pages_range(path, nullptr);
         if (!t) return 0;
-        FILE* f = fopen(out_path, "wb");
+        FILE* f = pdftext::file_open(out_path, "wb");
         if (!f) {
             free(t);
             set_error("cannot write %s", out_path);

@@ -487,7 +487,7 @@ int doc_load(const char* path, doc* dc) {
         set_error("NULL path argument");
         return -1;
     }
-    FILE* f = fopen(path, "rb");
+    FILE* f = file_open(path, "rb");
     if (!f) {
         set_error("cannot open %s", path);
         return -1;
