@@ -7,6 +7,7 @@
 #include <string>
 
 #include "doc/doc.h"
+#include "doc/kwlist.h"
 #include "pdf_builder.h"
 #include "pdftext.h"
 
@@ -324,4 +325,39 @@ TEST(Load, UnterminatedDictionariesStayLinear) {
     for (int i = 0; i < 200000; i++) t += "1 0 obj << (";
     doc e;
     EXPECT_EQ(load(t, &e), -1) << "no endobj: nothing recorded";
+}
+
+TEST(Load, NameHitsAgreeWithFindName) {
+    // The occurrence list answers every range as find_name does, including
+    // names cut by the range's end and names followed by name characters.
+    const char* parts[] = {"/Cat", "/Catalog", "/Catalogs", "/Catalog ", "x", " ", "/", "/Catalog/"};
+    unsigned seed = 12345;
+    auto rnd = [&]() { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int round = 0; round < 200; round++) {
+        std::string s;
+        while (s.size() < 200) s += parts[rnd() % 8];
+        name_hits h;
+        h.build((const uint8_t*)s.data(), (int)s.size(), "Catalog");
+        for (int q = 0; q < 200; q++) {
+            int a = (int)(rnd() % s.size()), b = (int)(rnd() % (s.size() + 1));
+            if (a > b) std::swap(a, b);
+            EXPECT_EQ(h.first_in(a, b), find_name((const uint8_t*)s.data(), (int)s.size(), a, b, "Catalog"))
+                << s << " [" << a << "," << b << ")";
+        }
+    }
+}
+
+TEST(Load, OverlappingTrailersAndCatalogRanges) {
+    // Many trailers without a startxref between them, and many objects
+    // whose ranges run to one late endobj: answers stay those of a scan of
+    // each range (the newest trailer with a usable /Root wins).
+    std::string s = "xref\n";
+    for (int i = 0; i < 20000; i++) s += "trailer << /Root x /Size 3 >>\n";
+    s += "trailer << /Root 3 0 R >>\n";
+    for (int i = 0; i < 20000; i++) s += "9 0 obj << /Type /X ";
+    s += "endobj 3 0 obj << /Type /Catalog /Pages 4 0 R >> endobj 4 0 obj << /Type /Pages /Kids [] >> endobj\n";
+    s += "startxref\n0\n%%EOF\n";
+    doc d;
+    ASSERT_EQ(load(s, &d), 0);
+    EXPECT_EQ(d.root_num, 3);
 }

@@ -4,6 +4,7 @@
 
 #include "api.h"
 #include "doc.h"
+#include "kwlist.h"
 #include "syntax/syntax.h"
 
 namespace pdftext {
@@ -166,12 +167,16 @@ struct tree_walk {
 // object that holds the name /Catalog, else object 1.
 int choose_catalog(const doc* dc) {
     if (dc->root_num != -1 && doc_find(dc, dc->root_num)) return dc->root_num;
+    // Ranges of direct objects may overlap (a dictionary without "endobj"
+    // runs on), so /Catalog is looked up in a list of its occurrences.
+    name_hits catalogs;
+    catalogs.build(dc->data, dc->size, "Catalog");
     for (const obj_entry& e : dc->objs) {
         if (e.in_objstm) {
             if (e.body_len > 7 && has_name(e.body, e.body_len, 0, e.body_len, "Catalog")) return e.num;
         } else if (e.dict_off != -1) {
             int lim = e.endobj_off > 0 ? e.endobj_off : dc->size;
-            if (has_name(dc->data, dc->size, e.dict_off, lim, "Catalog")) return e.num;
+            if (catalogs.first_in(e.dict_off, lim) >= 0) return e.num;
         }
     }
     return 1;

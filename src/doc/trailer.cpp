@@ -24,28 +24,64 @@ int first_name_int(const uint8_t* d, int size, int start, int end, const char* n
     return parse_int_at(d, end, &p);
 }
 
+// The "trailer" dictionaries of a file: each runs from its "<<" to the
+// next "startxref" (or the end of the file).  Ranges of consecutive
+// trailers without a "startxref" between them overlap, so names are looked
+// up in precomputed lists instead of rescanning every range.
+struct trailers {
+    const uint8_t* d;
+    int size;
+    kw_list startxrefs, words;
+    name_hits roots, encrypts;
+    std::vector<int32_t> root_value;  // value after each /Root, -1 = unusable
+    std::vector<int32_t> next_usable; // index of the next /Root with a value
+
+    trailers(const uint8_t* data, int sz) : d(data), size(sz) {
+        startxrefs.build(d, size, "startxref");
+        words.build(d, size, "trailer");
+        roots.build(d, size, "Root");
+        encrypts.build(d, size, "Encrypt");
+        // The value after a /Root is read up to the range's end, which for
+        // every range holding it is the next "startxref".
+        root_value.resize(roots.at.size());
+        for (size_t k = 0; k < roots.at.size(); k++) {
+            int end = startxrefs.first_from(roots.at[k]);
+            if (end < 0) end = size;
+            int q = skip_ws(d, roots.at[k] + 5, end);
+            root_value[k] = roots.good(roots.at[k]) ? parse_int_at(d, end, &q) : -1;
+        }
+        next_usable.assign(roots.at.size() + 1, (int32_t)roots.at.size());
+        for (size_t k = roots.at.size(); k-- > 0;)
+            next_usable[k] = root_value[k] >= 0 ? (int32_t)k : next_usable[k + 1];
+    }
+    // Range of the trailer keyword at t, or false when it has none.
+    bool range(int t, int* p, int* end) const {
+        *p = skip_ws(d, t + 7, size);
+        if (*p >= size) return false;
+        *end = startxrefs.first_from(*p);
+        if (*end < 0) *end = size;
+        return *p < *end && d[*p] == '<';
+    }
+    // The first /Root in [p, end) with a value of 0 or more, or -1.
+    int root_in(int p, int end) const {
+        auto it = std::lower_bound(roots.at.begin(), roots.at.end(), p);
+        size_t k = (size_t)next_usable[(size_t)(it - roots.at.begin())];
+        return k < roots.at.size() && roots.at[k] + 5 < end ? root_value[k] : -1;
+    }
+    bool encrypt_in(int p, int end) const { return encrypts.first_in(p, end) >= 0; }
+};
+
 // A classic table at x: every "trailer" after it, in file order, may set
 // /Root (later ones override) and /Encrypt.
 void classic_trailers(doc* dc, int x) {
-    const uint8_t* d = dc->data;
-    const int size = dc->size;
-    kw_list startxrefs;
-    startxrefs.build(d, size, "startxref");
-    for (int t = find_kw(d, size, x + 4, "trailer"); t >= 0; t = find_kw(d, size, t + 7, "trailer")) {
-        int p = skip_ws(d, t + 7, size);
-        if (p >= size) continue;
-        int end = startxrefs.first_from(p);
-        if (end < 0) end = size;
-        if (p >= end || d[p] != '<') continue;
-        for (int o = find_name(d, size, p, end, "Root"); o >= 0; o = find_name(d, size, o + 1, end, "Root")) {
-            int q = skip_ws(d, o + 5, end);
-            int v = parse_int_at(d, end, &q);
-            if (v >= 0) {
-                dc->root_num = v;
-                break;
-            }
-        }
-        if (find_name(d, size, p, end, "Encrypt") >= 0) dc->encrypted = 1;
+    trailers tr(dc->data, dc->size);
+    auto it = std::lower_bound(tr.words.at.begin(), tr.words.at.end(), x + 4);
+    for (; it != tr.words.at.end(); ++it) {
+        int p, end;
+        if (!tr.range(*it, &p, &end)) continue;
+        int v = tr.root_in(p, end);
+        if (v >= 0) dc->root_num = v;
+        if (tr.encrypt_in(p, end)) dc->encrypted = 1;
     }
 }
 
@@ -98,14 +134,10 @@ bool trailer_walk(doc* dc) {
 void encrypt_fallback(doc* dc) {
     const uint8_t* d = dc->data;
     const int size = dc->size;
-    kw_list startxrefs;
-    startxrefs.build(d, size, "startxref");
-    for (int t = find_kw(d, size, 0, "trailer"); t >= 0 && !dc->encrypted; t = find_kw(d, size, t + 7, "trailer")) {
-        int p = skip_ws(d, t + 7, size);
-        if (p >= size || d[p] != '<') continue;
-        int end = startxrefs.first_from(p);
-        if (end < 0) end = size;
-        if (find_name(d, size, p, end, "Encrypt") >= 0) dc->encrypted = 1;
+    trailers tr(d, size);
+    for (int t : tr.words.at) {
+        int p, end;
+        if (tr.range(t, &p, &end) && tr.encrypt_in(p, end)) dc->encrypted = 1;
     }
     for (const obj_entry& e : dc->objs) {
         if (dc->encrypted) break;
