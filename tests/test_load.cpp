@@ -361,3 +361,18 @@ TEST(Load, OverlappingTrailersAndCatalogRanges) {
     ASSERT_EQ(load(s, &d), 0);
     EXPECT_EQ(d.root_num, 3);
 }
+
+TEST(Load, FilesOf2GiBAreRefused) {
+    // A sparse file of exactly 2 GiB: its size does not fit the 32-bit
+    // offsets, so it fails as a read error instead of being half read.
+    std::string path = "/tmp/pdftext-test-2gib.pdf";
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(fseeko(f, (off_t)0x80000000LL - 1, SEEK_SET), 0);
+    fputc('x', f);
+    fclose(f);
+    doc d;
+    EXPECT_EQ(doc_load(path.c_str(), &d), -1);
+    EXPECT_EQ(std::string(pdftext_last_error()), "read error on " + path);
+    remove(path.c_str());
+}
