@@ -207,7 +207,7 @@ int stored(inflate_state* s) {
     uint64_t have = s->in_len - s->in_count;
     uint64_t take = len < have ? len : have;
     if (take > s->out_cap - s->out_count) return ST_FULL;
-    std::memcpy(s->out + s->out_count, s->in + s->in_count, take);
+    if (take) std::memcpy(s->out + s->out_count, s->in + s->in_count, take);
     s->out_count += take;
     s->in_count += take;
     if (take < len) {
