@@ -57,11 +57,12 @@ struct builder {
 };
 
 // A one- or more-page document: catalog 1, pages 2, pages 3.. with the
-// given content streams, all using font /F1 (Helvetica, object 100) unless
-// the caller passes its own resources.
+// given content streams, all using font /F1 (Helvetica, the object after
+// the last page's content) unless the caller passes its own resources.
 inline std::string simple_doc(const std::vector<std::string>& contents,
-                              const std::string& resources =
-                                  "<< /Font << /F1 100 0 R >> >>") {
+                              std::string resources = "") {
+    const int font_num = 3 + 2 * (int)contents.size();
+    if (resources.empty()) resources = "<< /Font << /F1 " + std::to_string(font_num) + " 0 R >> >>";
     builder b;
     std::string kids;
     for (size_t i = 0; i < contents.size(); i++)
@@ -75,7 +76,7 @@ inline std::string simple_doc(const std::vector<std::string>& contents,
                      resources + " /Contents " + std::to_string(p + 1) + " 0 R >>");
         b.stream(p + 1, "", contents[i]);
     }
-    b.obj(100, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    b.obj(font_num, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     return b.finish();
 }
 
