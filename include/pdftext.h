@@ -1,19 +1,38 @@
 /*
  * tarnwick-pdftext: PDF to UTF-8 text.
  *
- * Every function that takes a path loads the file, does its work and
- * releases the document before it returns; nothing of a document survives
- * between calls.  Paths are NUL-terminated byte strings passed to fopen.
+ * Two ways in.  The one-call functions (pdftext_page_count ...
+ * pdftext_search) load the file, do their work and release the document
+ * before they return.  A document handle (pdftext_open ...) loads a file
+ * or a memory block once and answers for its pages until pdftext_close;
+ * a page's text through a handle is byte for byte what
+ * pdftext_extract_page gives.
  *
- * Ownership: the texts returned by pdftext_extract_all and
- * pdftext_extract_page belong to the library.  Each stays valid until the
- * next successful call of either function or until pdftext_cleanup; the
- * host must not free it.  pdftext_search returns a static buffer that stays
- * valid until the next pdftext_search.  pdftext_last_error never returns
- * null.
+ * Paths and phrases are NUL-terminated UTF-8 byte strings.  All texts are
+ * UTF-8.
  *
- * The library keeps its last result and last message in process-wide
- * storage: call it from one thread at a time.
+ * Ownership and lifetime of what the functions return:
+ *  - pdftext_extract_all and pdftext_extract_page: the text belongs to the
+ *    library.  It stays valid until the same thread's next successful call
+ *    of either function, its pdftext_cleanup, or the end of the thread; the
+ *    host must not free it.
+ *  - pdftext_search: a buffer of the library that stays valid until the
+ *    same thread's next pdftext_search or the end of the thread.
+ *  - pdftext_last_error: the calling thread's message buffer, never null,
+ *    valid until the thread ends; its text changes with the thread's next
+ *    failing call.
+ *  - pdftext_doc_page_text, pdftext_doc_text and the page array of
+ *    pdftext_doc_search: blocks the caller owns and releases with
+ *    pdftext_free (null is allowed there).
+ *  - pdftext_open and pdftext_open_memory: a handle the caller releases
+ *    with pdftext_close.
+ *  - pdftext_version: a constant string.
+ *
+ * Threads: any thread may call any function.  The last error and the
+ * results of the one-call functions are kept per thread, so threads
+ * working on their own files need no lock.  Different handles may be used
+ * from different threads at the same time; one handle must be used by one
+ * thread at a time (the caller serialises the calls on it).
  */
 #ifndef PDFTEXT_H
 #define PDFTEXT_H
@@ -31,6 +50,8 @@
 #else
 #  define PDFTEXT_API
 #endif
+
+#include <stddef.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -61,6 +82,52 @@ PDFTEXT_API int pdftext_to_file(const char *path, const char *out_path);
 /* JSON list of the pages containing `query`, e.g.
  * {"found":true,"pages":[2,5],"count":2}.  Never null. */
 PDFTEXT_API const char *pdftext_search(const char *path, const char *query);
+
+/* ---- Document handles ------------------------------------------------ */
+
+typedef struct pdftext_doc pdftext_doc;
+
+/* The library's version, e.g. "0.2.0".  A constant string. */
+PDFTEXT_API const char *pdftext_version(void);
+
+/* Opens the PDF file at `path`.  A handle to release with pdftext_close,
+ * or null on failure with the message of the one-call functions (for
+ * example "cannot open PATH", "encrypted PDFs are not supported: PATH"). */
+PDFTEXT_API pdftext_doc *pdftext_open(const char *path);
+
+/* Opens a PDF held in memory: the library copies the `len` bytes, so the
+ * block may be freed or changed as soon as this returns.  Messages name
+ * the document "<memory>".  Null on failure. */
+PDFTEXT_API pdftext_doc *pdftext_open_memory(const void *data, size_t len);
+
+/* Releases the handle and everything it holds; null is allowed. */
+PDFTEXT_API void pdftext_close(pdftext_doc *doc);
+
+/* Number of pages, or -1 on failure ("no pages found in ..." for a file
+ * without a page tree). */
+PDFTEXT_API int pdftext_doc_page_count(pdftext_doc *doc);
+
+/* Text of page `page` (1-based) in a NUL-terminated block the caller
+ * releases with pdftext_free; its length in bytes in *len when len is not
+ * null.  Null on failure (a page out of range, for instance). */
+PDFTEXT_API char *pdftext_doc_page_text(pdftext_doc *doc, int page, size_t *len);
+
+/* Text of all pages separated by form feeds, as pdftext_extract_all gives
+ * it, in a block the caller releases with pdftext_free; length in *len
+ * when len is not null.  Null on failure. */
+PDFTEXT_API char *pdftext_doc_text(pdftext_doc *doc, size_t *len);
+
+/* Pages holding `phrase`, compared as pdftext_search compares (white space
+ * and no-break spaces ignored, ASCII letters in either case, the phrase
+ * cut to 255 bytes), with no limit on their number.  Returns how many
+ * pages match and sets *pages to an ascending array of their 1-based
+ * numbers that the caller releases with pdftext_free (null when none
+ * match); -1 on failure with *pages null. */
+PDFTEXT_API int pdftext_doc_search(pdftext_doc *doc, const char *phrase, int **pages);
+
+/* Releases a block that a pdftext_doc_ function handed to the caller;
+ * null is allowed. */
+PDFTEXT_API void pdftext_free(void *p);
 
 #ifdef __cplusplus
 }

@@ -1,16 +1,16 @@
-// The library's C interface: the exported functions, the last error
+// The library's one-call C interface: the eight exports, the last error
 // message and the ownership of returned text.  No C++ exception leaves an
 // exported function; every failure becomes the library's message.
+//
+// The three globals are per thread, so threads working on their own files
+// never see each other's results or messages; a single-threaded caller
+// sees what it always did.
 #include "pdftext.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <new>
-#include <string>
 #include <vector>
 
 #include "api.h"
@@ -19,93 +19,61 @@
 
 namespace {
 
-// The three process-wide globals.
-char g_err[1024];
-char* g_result;  // the last returned text, owned by the library
-// The search answer: room for the complete JSON of the most hits a
-// search collects (4096 numbers of up to 10 digits and their commas).
+// The last returned text, owned by the library and freed when the next one
+// replaces it, at pdftext_cleanup, or when its thread ends.
+struct result_slot {
+    char* text = nullptr;
+    void reset(char* t) {
+        free(text);
+        text = t;
+    }
+    ~result_slot() { free(text); }
+};
+
+// The search answer: room for the complete JSON of the most hits a search
+// collects (4096 numbers of up to 10 digits and their commas).  Taken on
+// the thread's first search, freed when the thread ends.
 const int MAX_HITS = 4096;
-char g_search[64 + MAX_HITS * 11];
+const size_t SEARCH_CAP = 64 + MAX_HITS * 11;
+struct search_slot {
+    char* text = nullptr;
+    char* get() {
+        if (!text) text = (char*)calloc(SEARCH_CAP, 1);
+        return text;
+    }
+    ~search_slot() { free(text); }
+};
+
+thread_local char g_err[1024];
+thread_local result_slot g_result;
+thread_local search_slot g_search;
 
 const char EMPTY_ANSWER[] = "{\"found\":false,\"pages\":[],\"count\":0}";
 
-// Frees the old result and keeps the new one (which exists already).
 const char* store_result(char* text) {
-    free(g_result);
-    g_result = text;
+    g_result.reset(text);
     return text;
 }
 
-char* dup_text(const std::string& s) {
-    char* p = (char*)malloc(s.size() + 1);
-    if (p) memcpy(p, s.c_str(), s.size() + 1);
-    return p;
-}
-
-// Runs body and turns any escaping exception into the library's message
-// and the failure value.
-template <typename T, typename F>
-T guarded(T fail, F body) {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        pdftext::set_error("out of memory");
-    } catch (...) {
-        pdftext::set_error("internal error");
-    }
-    return fail;
-}
-
-// Text of all pages, joined by form feeds: a form feed follows every page
-// but the last, except while nothing has been written yet.  Null on
-// failure with the message written.
-char* extract_pages_range(const char* path, int* count) {
-    if (count) *count = 0;
+// Text of all pages, joined by form feeds.  Null on failure with the
+// message written.
+char* extract_pages_range(const char* path) {
     pdftext::doc d;
     if (pdftext::doc_load(path, &d) != 0) return nullptr;
     if (!d.has_pages) {
         pdftext::set_error("document has no page tree / pages: %s", path);
         return nullptr;
     }
-    int n = (int)d.pages.size();
-    if (count) *count = n;
-    std::string all;
-    for (int i = 0; i < n; i++) {
-        char* t = pdftext::extract_page(&d, i);
-        if (!t) throw std::bad_alloc();
-        all += t;
-        free(t);
-        if (i != n - 1 && !all.empty()) all += '\f';
-    }
-    char* out = dup_text(all);
-    if (!out) throw std::bad_alloc();
-    return out;
+    return pdftext::join_pages_alloc(d, nullptr);
 }
 
-// Search normalisation: white space, form feeds and the UTF-8 no-break
-// space (C2 A0) are removed, ASCII letters lower-cased.
-std::string normalise(const char* s, size_t n) {
-    std::string r;
-    r.reserve(n);
-    for (size_t i = 0; i < n; i++) {
-        unsigned char c = (unsigned char)s[i];
-        if (c == 9 || c == 10 || c == 12 || c == 13 || c == 32) continue;
-        if (c == 0xC2 && i + 1 < n && (unsigned char)s[i + 1] == 0xA0) {
-            i++;
-            continue;
-        }
-        if (c >= 'A' && c <= 'Z') c = (unsigned char)(c + 32);
-        r += (char)c;
-    }
-    return r;
-}
-
-void write_answer(const int* hits, int count) {
-    size_t cap = sizeof g_search, len = 0;
-    len += (size_t)snprintf(g_search, cap, "{\"found\":%s,\"pages\":[", count ? "true" : "false");
+void write_answer(char* out, const std::vector<int>& hits) {
+    size_t cap = SEARCH_CAP, len = 0;
+    int count = (int)hits.size();
+    len += (size_t)snprintf(out, cap, "{\"found\":%s,\"pages\":[", count ? "true" : "false");
     for (int i = 0; i < count && len < cap; i++)
-        len += (size_t)snprintf(g_search + len, cap - len, "%s%ld", i ? "," : "", (long)hits[i]);
-    if (len < cap) snprintf(g_search + len, cap - len, "],\"count\":%d}", count);
+        len += (size_t)snprintf(out + len, cap - len, "%s%d", i ? "," : "", hits[(size_t)i]);
+    if (len < cap) snprintf(out + len, cap - len, "],\"count\":%d}", count);
 }
 
 }  // namespace
@@ -123,6 +91,7 @@ void clear_error() { g_err[0] = 0; }
 
 }  // namespace pdftext
 
+using pdftext::guarded;
 using pdftext::set_error;
 
 extern "C" {
@@ -134,8 +103,7 @@ PDFTEXT_API int pdftext_init(void) {
 
 PDFTEXT_API void pdftext_cleanup(void) {
     g_err[0] = 0;
-    free(g_result);
-    g_result = nullptr;
+    g_result.reset(nullptr);
 }
 
 PDFTEXT_API const char* pdftext_last_error(void) { return g_err; }
@@ -181,7 +149,7 @@ PDFTEXT_API const char* pdftext_extract_all(const char* path) {
             set_error("NULL path argument");
             return nullptr;
         }
-        char* t = extract_pages_range(path, nullptr);
+        char* t = extract_pages_range(path);
         return t ? store_result(t) : nullptr;
     });
 }
@@ -192,7 +160,7 @@ PDFTEXT_API int pdftext_to_file(const char* path, const char* out_path) {
             set_error("NULL path argument");
             return 0;
         }
-        char* t = extract_pages_range(path, nullptr);
+        char* t = extract_pages_range(path);
         if (!t) return 0;
         FILE* f = pdftext::file_open(out_path, "wb");
         if (!f) {
@@ -217,10 +185,16 @@ PDFTEXT_API int pdftext_to_file(const char* path, const char* out_path) {
 PDFTEXT_API const char* pdftext_search(const char* path, const char* query) {
     // A message after the call means this call failed.
     g_err[0] = 0;
-    g_search[0] = 0;
-    auto empty = []() -> const char* {
-        memcpy(g_search, EMPTY_ANSWER, sizeof EMPTY_ANSWER);
-        return g_search;
+    char* answer = g_search.get();
+    static const char* const empty_static = EMPTY_ANSWER;
+    if (!answer) {
+        // Without room for the answer buffer the constant answer serves.
+        set_error("out of memory");
+        return empty_static;
+    }
+    auto empty = [answer]() -> const char* {
+        memcpy(answer, EMPTY_ANSWER, sizeof EMPTY_ANSWER);
+        return answer;
     };
     if (!path || !query) {
         set_error("NULL argument");
@@ -230,24 +204,9 @@ PDFTEXT_API const char* pdftext_search(const char* path, const char* query) {
     const char* r = guarded<const char*>(nullptr, [&]() -> const char* {
         pdftext::doc d;
         if (pdftext::doc_load(path, &d) != 0 || !d.has_pages) return empty();
-        std::string phrase = normalise(query, std::min<size_t>(strlen(query), 255));
-        // A phrase of white space alone matches no page.
-        if (phrase.empty()) return empty();
-        std::vector<int> hits;
-        int n = (int)d.pages.size();
-        std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher(phrase.begin(), phrase.end());
-        for (int i = 0; i < n; i++) {
-            char* t = pdftext::extract_page(&d, i);
-            if (!t) continue;  // a page whose text cannot be made does not match
-            std::string norm = normalise(t, strlen(t));
-            free(t);
-            if (std::search(norm.cbegin(), norm.cend(), searcher) != norm.cend()) {
-                hits.push_back(i + 1);
-                if ((int)hits.size() == MAX_HITS) break;
-            }
-        }
-        write_answer(hits.data(), (int)hits.size());
-        return g_search;
+        std::vector<int> hits = pdftext::search_pages(d, query, MAX_HITS);
+        write_answer(answer, hits);
+        return answer;
     });
     return r ? r : empty();
 }

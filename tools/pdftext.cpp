@@ -95,8 +95,20 @@ int main(int argc, char** argv) {
         if (!put(json) || !put("\n")) rc = fail("write error on standard output");
     } else if (out) {
         if (!pdftext_to_file(file, out)) return fail("cannot write the text");
+    } else if (page) {
+        // One page through a handle: the same text as pdftext_extract_page,
+        // and the way page ranges will go without loading the file again.
+        pdftext_doc* doc = pdftext_open(file);
+        if (!doc) return fail("cannot open the document");
+        size_t len = 0;
+        char* text = pdftext_doc_page_text(doc, (int)page, &len);
+        pdftext_close(doc);
+        if (!text) return fail("cannot extract the text");
+        bool ok = fwrite(text, 1, len, stdout) == len && fflush(stdout) == 0;
+        pdftext_free(text);
+        if (!ok) rc = fail("write error on standard output");
     } else {
-        const char* text = page ? pdftext_extract_page(file, (int)page) : pdftext_extract_all(file);
+        const char* text = pdftext_extract_all(file);
         if (!text) return fail("cannot extract the text");
         if (!put(text)) rc = fail("write error on standard output");
     }

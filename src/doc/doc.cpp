@@ -21,6 +21,8 @@ void doc_free(doc* d) {
     std::vector<obj_entry>().swap(d->objs);
     std::vector<page_ref>().swap(d->pages);
     std::vector<int32_t>().swap(d->index);
+    font_cache_free(d->fonts);
+    d->fonts = nullptr;
     d->root_num = -1;
     d->encrypted = 0;
     d->catalog_num = -1;

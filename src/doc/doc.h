@@ -39,6 +39,9 @@ struct page_ref {
 };
 
 struct doc;
+struct font_cache;
+// Frees the fonts a document has parsed (font/cache.cpp).
+void font_cache_free(font_cache* c);
 // Frees everything the document owns and resets it; harmless on an empty
 // or already released record.
 void doc_free(doc* d);
@@ -57,6 +60,10 @@ struct doc {
     // Slot in objs of each object number 0..max_num, -1 = none.  Built
     // after de-duplication; gives the same answer as a first-match scan.
     std::vector<int32_t> index;
+    // Fonts parsed so far, shared by the pages of this document; filled
+    // while pages are extracted (hence mutable: extraction takes the
+    // document as const).  A document serves one thread at a time.
+    mutable font_cache* fonts = nullptr;
 
     doc() = default;
     doc(const doc&) = delete;

@@ -35,6 +35,12 @@ void font_release(font* f);
 // fails: at worst `f` stays the empty record.
 void font_parse(const doc* d, const obj_entry& e, font* f);
 
+// The record of font object `e` through the document's font cache.  Fills
+// `out` with a view of the cached record and returns false, or (when the
+// cache is full or memory runs out) with a record of the caller's own that
+// the caller releases with font_release, and returns true.
+bool font_get(const doc* d, const obj_entry& e, font* out);
+
 // --- ToUnicode ------------------------------------------------------------
 
 // Maps `code` (0..0xFFFF) to cps[0..n); dropped when it cannot be stored.

@@ -10,7 +10,11 @@ namespace pdftext {
 interp_state::~interp_state() { state_release(this); }
 
 void state_release(interp_state* st) {
-    for (int i = 0; i < st->font_count && i < MAX_FONTS; i++) font_release(&st->fonts[i]);
+    for (int i = 0; i < st->font_count && i < MAX_FONTS; i++) {
+        if (st->font_owned[i]) font_release(&st->fonts[i]);
+        st->fonts[i] = font();
+        st->font_owned[i] = 0;
+    }
     st->font_count = 0;
     st->cur_font = font();
     st->has_font = 0;
@@ -83,7 +87,7 @@ void load_fonts_from(interp_state* st, const uint8_t* bytes, int len, int pos) {
         const obj_entry* e = doc_find(st->d, t->nums[i]);
         if (!e) continue;
         int slot = st->font_count;
-        font_parse(st->d, *e, &st->fonts[slot]);
+        st->font_owned[slot] = font_get(st->d, *e, &st->fonts[slot]) ? 1 : 0;
         memcpy(st->font_names[slot], t->names[i], sizeof st->font_names[slot]);
         st->font_names[slot][63] = 0;
         st->font_count++;

@@ -34,10 +34,11 @@ constexpr uint64_t CONTENT_LIMIT = 1u << 30;
 // always fits an int.
 constexpr uint64_t TEXT_LIMIT = 1u << 30;
 
-// The state of one page extraction.  Owns its fonts' tables (slots
-// 0..font_count-1), its visited flags, its text and its scratch buffers,
-// all released by state_release (also run by the destructor); borrows the
-// document.
+// The state of one page extraction.  Its font slots 0..font_count-1 are
+// views of the document's cached fonts, except those marked in font_owned
+// (parsed for this page alone when the cache is full).  Owns those, its
+// visited flags, its text and its scratch buffers, all released by
+// state_release (also run by the destructor); borrows the document.
 struct interp_state {
     const doc* d = nullptr;
     const uint8_t* doc_data = nullptr;
@@ -47,6 +48,7 @@ struct interp_state {
     char font_names[MAX_FONTS][64] = {};
     int font_count = 0;
     font fonts[MAX_FONTS];
+    uint8_t font_owned[MAX_FONTS] = {};
     uint8_t* visited = nullptr;  // malloc'ed, one flag per object number
     int visited_max = 0;
     buf out = {};
