@@ -144,24 +144,3 @@ TEST(Search, HitCapAndCompleteJson) {
     want += "],\"count\":4096}";
     EXPECT_TRUE(got == want) << "answer of " << got.size() << " bytes differs; its end: " << got.substr(got.size() - 40);
 }
-
-TEST(Cli, TextModes) {
-    testpdf::temp_file f(doc_of({"one", "two"}));
-    auto run = [](const std::string& cmd) {
-        std::string out;
-        FILE* p = popen((std::string(PDFTEXT_CLI) + " " + cmd + " 2>&1").c_str(), "r");
-        char b[4096];
-        size_t n;
-        while ((n = fread(b, 1, sizeof b, p)) > 0) out.append(b, n);
-        int st = pclose(p);
-        return std::make_pair(WEXITSTATUS(st), out);
-    };
-    EXPECT_EQ(run(f.path), std::make_pair(0, std::string("one\ftwo")));
-    EXPECT_EQ(run("-p 2 " + f.path), std::make_pair(0, std::string("two")));
-    EXPECT_EQ(run("-p 3 " + f.path), std::make_pair(1, std::string("pdftext: page 3 out of range (document has 2 pages)\n")));
-    EXPECT_EQ(run("--search TWO " + f.path), std::make_pair(0, std::string("{\"found\":true,\"pages\":[2],\"count\":1}\n")));
-    std::string out = f.path + ".txt";
-    EXPECT_EQ(run("-o " + out + " " + f.path).first, 0);
-    EXPECT_EQ(read_file(out), "one\ftwo");
-    remove(out.c_str());
-}
