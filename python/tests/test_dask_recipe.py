@@ -1,0 +1,85 @@
+"""The Dask recipe on a local cluster of two worker processes against the
+same recipe run in this process."""
+
+import importlib.util
+import os
+import shutil
+import sys
+
+import pytest
+
+from conftest import DATA, PYTHON_DIR, corpus, data, encrypted, golden
+
+distributed = pytest.importorskip("distributed")
+
+
+def recipe():
+    spec = importlib.util.spec_from_file_location(
+        "dask_extract", os.path.join(PYTHON_DIR, "examples", "dask_extract.py"))
+    mod = importlib.util.module_from_spec(spec)
+    sys.modules[spec.name] = mod
+    spec.loader.exec_module(mod)
+    return mod
+
+
+def read_dir(d):
+    out = {}
+    for name in sorted(os.listdir(d)):
+        with open(os.path.join(d, name), "rb") as f:
+            out[name] = f.read()
+    return out
+
+
+def test_two_workers_match_one_process(tmp_path, monkeypatch):
+    rx = recipe()
+    single = rx.extract_folder(DATA, str(tmp_path / "single"))
+
+    # Worker processes import pdftext from this tree.
+    monkeypatch.setenv("PYTHONPATH", os.pathsep.join(filter(None, [PYTHON_DIR, os.environ.get("PYTHONPATH")])))
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=":0") as cluster, distributed.Client(cluster) as client:
+        pids = set(client.run(os.getpid).values())
+        assert len(pids) == 2 and os.getpid() not in pids
+        with distributed.get_task_stream(client) as stream:
+            spread = rx.extract_folder(DATA, str(tmp_path / "spread"), client)
+    ran = [t for t in stream.data if t["key"].startswith("extract_one-")]
+    assert len(ran) == len(corpus()) + len(encrypted())
+
+    assert spread == single
+    assert read_dir(tmp_path / "spread") == read_dir(tmp_path / "single")
+
+    # And both are right: every readable file once, with its golden text;
+    # every encrypted one a failure row with the library's message.
+    files = read_dir(tmp_path / "single")
+    rows = {r["file"]: r for r in single}
+    for name, pages in corpus():
+        want = golden(name)
+        assert files[name + ".txt"] == want.encode("utf-8"), name
+        assert rows[name + ".pdf"] == {"file": name + ".pdf", "pages": pages,
+                                       "characters": len(want), "error": ""}
+    for name in encrypted():
+        assert rows[name]["error"] == "encrypted PDFs are not supported: " + data(name)
+        assert name[:-4] + ".txt" not in files
+    summary = files[rx.SUMMARY].decode("utf-8").splitlines()
+    assert summary[0] == "file\tpages\tcharacters\terror"
+    assert len(summary) == 1 + len(corpus()) + len(encrypted())
+
+
+def test_failures_and_name_clashes(tmp_path):
+    rx = recipe()
+    src, out = tmp_path / "in", tmp_path / "out"
+    src.mkdir()
+    out.mkdir()
+    shutil.copy(data("latex_article.pdf"), src / "a.pdf")
+    shutil.copy(data("lo_chinese.pdf"), src / "a.PDF")
+    (src / "broken.pdf").write_bytes(b"not a pdf")
+    (out / "broken.txt").write_text("stale text of an earlier run")
+    rows = rx.extract_folder(str(src), str(out))
+    assert [(r["file"], r["pages"], r["error"]) for r in rows] == [
+        # sorted by name, upper case first: the first takes a.txt
+        ("a.PDF", 1, ""),
+        ("a.pdf", "", "output a.txt is taken by a.PDF"),
+        ("broken.pdf", "", "no PDF objects found \u2014 not a PDF: " + str(src / "broken.pdf")),
+    ]
+    assert sorted(os.listdir(out)) == ["a.txt", rx.SUMMARY]
+    assert (out / "a.txt").read_text(encoding="utf-8") == golden("lo_chinese")
