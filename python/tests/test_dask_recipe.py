@@ -5,6 +5,7 @@ import importlib.util
 import os
 import shutil
 import sys
+import time
 
 import pytest
 
@@ -38,12 +39,21 @@ def test_two_workers_match_one_process(tmp_path, monkeypatch):
     monkeypatch.setenv("PYTHONPATH", os.pathsep.join(filter(None, [PYTHON_DIR, os.environ.get("PYTHONPATH")])))
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                   dashboard_address=":0") as cluster, distributed.Client(cluster) as client:
+        # The cluster may still be starting its second worker.
+        client.wait_for_workers(2, timeout=60)
         pids = set(client.run(os.getpid).values())
         assert len(pids) == 2 and os.getpid() not in pids
-        with distributed.get_task_stream(client) as stream:
+        # Recording the task stream shows where the tasks ran.
+        with distributed.get_task_stream(client):
             spread = rx.extract_folder(DATA, str(tmp_path / "spread"), client)
-    ran = [t for t in stream.data if t["key"].startswith("extract_one-")]
-    assert len(ran) == len(corpus()) + len(encrypted())
+            # The scheduler reports finished tasks a moment later.
+            want = len(corpus()) + len(encrypted())
+            for _ in range(150):
+                ran = [t for t in client.get_task_stream() if t["key"].startswith("extract_one-")]
+                if len(ran) >= want:
+                    break
+                time.sleep(0.2)
+    assert len(ran) == want
 
     assert spread == single
     assert read_dir(tmp_path / "spread") == read_dir(tmp_path / "single")
