@@ -2,6 +2,7 @@
 // damaged data, and (with zlib) a differential test against zlib's inflate.
 
 #include "inflate/inflate.h"
+#include "inflate_bitserial.h"
 
 #include <gtest/gtest.h>
 
@@ -926,6 +927,106 @@ TEST(InflateZlib, FlushedStreamsWithoutFinalBlock) {
             EXPECT_EQ(d.rc, INF_OK) << what;
             EXPECT_TRUE(d.out == data) << what;
         }
+    }
+}
+
+// The table-driven decoder against the bit-serial reference: the same
+// result code and the same bytes for every input and output block size.
+void check_same(const bytes& src, uint64_t cap, const std::string& what) {
+    decoded fast = inflate_into(src, cap);
+    std::unique_ptr<uint8_t[]> in(new uint8_t[src.size() + 1]);
+    if (!src.empty()) std::memcpy(in.get(), src.data(), src.size());
+    std::unique_ptr<uint8_t[]> out(new uint8_t[cap + 1]);
+    uint64_t len = 0;
+    int rc = bitserial::inflate_decompress(in.get(), src.size(), out.get(), cap, &len);
+    EXPECT_EQ(fast.rc, rc) << what << ", block " << cap;
+    EXPECT_TRUE(fast.out == bytes(out.get(), out.get() + len))
+        << what << ", block " << cap << ": " << fast.out.size() << " bytes, reference " << len;
+}
+
+TEST(InflateTable, SameAsBitSerial) {
+    // Each family makes streams and the output blocks to try them with.
+    struct family {
+        const char* name;
+        int count;
+        std::function<void(prng&, bytes& z, std::vector<uint64_t>& caps)> make;
+    };
+    auto zstream = [](prng& r, size_t n, bytes& data) {
+        data = generate(r, int(r.below(KINDS)), n);
+        return zdeflate(data, random_params(r));
+    };
+    const family families[] = {
+        // Whole streams: the exact size, one short (full just at the end),
+        // and blocks around the 266 bytes of room the fast loop needs.
+        {"intact", 800,
+         [&](prng& r, bytes& z, std::vector<uint64_t>& caps) {
+             bytes data;
+             z = zstream(r, random_size(r), data);
+             uint64_t n = data.size();
+             caps = {n, n ? n - 1 : 0, n + 1, n + 265, n + 266, n + 300, r.below(n + 1), r.below(600)};
+         }},
+        // Cut anywhere: the fast loop must stop where the reads begin to
+        // need checking.
+        {"truncated", 1000,
+         [&](prng& r, bytes& z, std::vector<uint64_t>& caps) {
+             bytes data;
+             z = zstream(r, size_t(r.below(r.below(3) ? 3000 : 40000)), data);
+             z.resize(size_t(2 + r.below(z.size() > 2 ? z.size() - 1 : 1)));
+             caps = {data.size() + 300, data.size(), r.below(data.size() + 1)};
+         }},
+        // Flipped bits: invalid codes, distances too far, bad block types,
+        // in the fast loop as well as near the end.
+        {"damaged", 1500,
+         [&](prng& r, bytes& z, std::vector<uint64_t>& caps) {
+             bytes data;
+             z = zstream(r, size_t(r.below(r.below(3) ? 3000 : 30000)), data);
+             for (int f = 1 + int(r.below(4)); f > 0; f--) {
+                 size_t bit = size_t(16 + r.below((z.size() - 2) * 8));
+                 z[bit / 8] ^= uint8_t(1u << (bit % 8));
+             }
+             caps = {2 * data.size() + 300, data.size(), r.below(data.size() + 1)};
+         }},
+        // Random bytes behind a valid header: mostly garbage dynamic and
+        // fixed blocks, some decoding for a while.
+        {"random", 3000,
+         [&](prng& r, bytes& z, std::vector<uint64_t>& caps) {
+             z = {0x78, 0x9c};
+             for (size_t n = size_t(r.below(r.below(4) ? 64 : 2000)); n > 0; n--) z.push_back(uint8_t(r.next()));
+             caps = {1u << 16, r.below(400)};
+         }},
+    };
+    prng r{6};
+    for (const family& f : families) {
+        for (int i = 0; i < f.count && !::testing::Test::HasFailure(); i++) {
+            bytes z;
+            std::vector<uint64_t> caps;
+            f.make(r, z, caps);
+            for (uint64_t cap : caps) check_same(z, cap, std::string(f.name) + " " + std::to_string(i));
+        }
+    }
+}
+
+// Every output block size from 0 to past the end, so that a full block is
+// met in every state of the decoder (literal, copy, stored data, a block
+// boundary, inside and outside the fast loop).
+TEST(InflateTable, SameAsBitSerialForEveryBlockSize) {
+    struct row {
+        int kind;
+        size_t size;
+        int level, strategy;
+    } rows[] = {
+        {TEXT, 1500, 6, Z_DEFAULT_STRATEGY}, {RUNS, 1500, 6, Z_RLE},  {RANDOM, 700, 0, Z_DEFAULT_STRATEGY},
+        {MIXED, 1500, 4, Z_FIXED},          {SKEWED, 1500, 9, Z_HUFFMAN_ONLY},
+    };
+    prng r{7};
+    for (const row& w : rows) {
+        bytes data = generate(r, w.kind, w.size);
+        zparams p;
+        p.level = w.level;
+        p.strategy = w.strategy;
+        bytes z = zdeflate(data, p);
+        for (uint64_t cap = 0; cap <= data.size() + 300; cap++)
+            check_same(z, cap, std::string(kind_name[w.kind]) + " " + describe(p));
     }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -331,6 +332,10 @@ int main(int argc, char** argv) {
     if (out && strcmp(out, "-") && ends_with_pdf(out))
         return usage_error(o, "OUT ends in .pdf: refusing to write text over a PDF");
 
+#if defined(_WIN32)
+    // The text's bytes go out unchanged, as with OUT: no CR before each LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     pdftext_init();
     int rc = EXIT_OK;
     if (o.count) {

@@ -1,12 +1,15 @@
 // Inflate: decodes zlib-wrapped DEFLATE data (RFC 1950 header, RFC 1951
 // blocks) into one caller-supplied block, without allocating.
 //
-// The layout follows the classic small decoders: `bits` reads fixed-width
-// fields, `decode` reads one Huffman symbol (bit by bit from canonical code
-// counts), `codes` decodes the symbols of one block, `construct` builds a
-// code from its lengths, and `stored`, `fixed` and `dynamic` handle the
-// three block types.  `decode` is kept separate so that a table-driven
-// symbol decoder can replace it without touching the rest.
+// Huffman symbols are decoded through lookup tables: a root table indexed
+// by the next `root` input bits, whose entries give a symbol and its code
+// length, or point to a second-level table for the longer codes.  `codes`
+// has a fast loop that runs while at least 8 input bytes and 266 bytes of
+// output room are left, so that one 64-bit refill covers a whole
+// length/distance pair and no copy can overflow; near either end it falls
+// back to single steps that check every read.  The result is the same as
+// reading the codes bit by bit: a table entry depends only on the bits of
+// its own code.
 //
 // Input that runs out is not a failure: the reading functions set a flag,
 // the steps return, and the caller gets the bytes decoded so far.  Damaged
@@ -33,6 +36,7 @@ enum {
     ST_SHORT = -1,  // input ran out (the flag `eof` is set as well)
     ST_BAD = -10,   // invalid code, symbol, length or block
     ST_FAR = -11,   // distance reaching before the start of the output
+    RUNNING = 2,    // (within `codes`: no result yet)
 };
 
 struct inflate_state {
@@ -45,13 +49,6 @@ struct inflate_state {
     uint64_t bit_buf;  // fetched, unused bits; lowest bit next
     unsigned bit_count;
     bool eof;  // a read wanted more bits than the input holds
-};
-
-// A canonical Huffman code: count[len] codes of each length (count[0] is
-// the number of symbols without a code), and the symbols ordered by code.
-struct huff_table {
-    const short* count;
-    const short* symbol;
 };
 
 // Tops the bit buffer up to at least 57 bits, or to the end of the input.
@@ -78,41 +75,37 @@ inline unsigned bits(inflate_state* s, unsigned need) {
     return val;
 }
 
-// One symbol of code `h`.  Huffman codes are sent most significant bit
-// first, so the code is built up one bit at a time and compared, length by
-// length, with the range of codes of that length.  ST_BAD when no code of up
-// to 15 bits matches, ST_SHORT when the input ends first.
-inline int decode(inflate_state* s, const huff_table* h) {
-    if (s->bit_count < max_bits) refill(s);
-    uint64_t buf = s->bit_buf;
-    unsigned avail = s->bit_count;
-    int code = 0;   // the bits read so far
-    int first = 0;  // first code of the current length
-    int index = 0;  // index of that code's symbol in h->symbol
-    for (unsigned len = 1; len <= unsigned(max_bits); len++) {
-        if (len > avail) {
-            s->eof = true;
-            return ST_SHORT;
-        }
-        code |= int(buf & 1);
-        buf >>= 1;
-        int count = h->count[len];
-        if (code - count < first) {
-            s->bit_buf = buf;
-            s->bit_count = avail - len;
-            return h->symbol[index + (code - first)];
-        }
-        index += count;
-        first = (first + count) << 1;
-        code <<= 1;
-    }
-    return ST_BAD;
-}
+// Decoding tables.  An entry is 0 for bits that start no code, else
+//   symbol << 16 | code length             (length 1..15), or
+//   offset << 16 | SUBTABLE | index bits   for a second-level table at
+//                                          `offset`, indexed by the bits
+//                                          after the first `root`.
+// Codes are sent most significant bit first, so a table is indexed by the
+// bit-reversed code; an entry of a code shorter than the index is repeated
+// for every value of the bits that follow it.
+constexpr uint32_t SUBTABLE = 0x100;
+constexpr unsigned lit_root = 9;
+constexpr unsigned dist_root = 8;
+constexpr unsigned cl_root = 7;  // code-length codes are at most 7 bits
+// Table sizes.  In a complete code a second-level table of 2^k entries
+// holds at least k + 1 codes, and 2^k / (k + 1) grows with k, so the most
+// room is taken by tables as deep as possible: for 286 literal/length codes
+// (k up to 6) 40 tables of 64 entries and one of 32 with the 6 codes left;
+// for 30 distance codes (k up to 7) 3 of 128 and one of 32.  Incomplete
+// codes are accepted only with lengths of 1 (no second-level tables).
+// `build` checks the bound all the same.
+constexpr unsigned lit_size = (1u << lit_root) + 40 * 64 + 32;
+constexpr unsigned dist_size = (1u << dist_root) + 3 * 128 + 32;
 
-// Builds the code of `n` symbols with the given lengths into count[0..15]
-// and symbol[0..n).  0 for a complete code (or one without any symbols), a
+struct huff_table {
+    const uint32_t* t;
+    unsigned root;
+};
+
+// Counts the codes of each length into count[0..15] (count[0]: symbols
+// without a code).  0 for a complete code (or one without any symbols), a
 // positive number for an incomplete one, negative when over-subscribed.
-int construct(short* count, short* symbol, const short* length, int n) {
+int check_code(short* count, const short* length, int n) {
     for (int len = 0; len <= max_bits; len++) count[len] = 0;
     for (int s = 0; s < n; s++) count[length[s]]++;
     if (count[0] == n) return 0;
@@ -123,13 +116,113 @@ int construct(short* count, short* symbol, const short* length, int n) {
         left -= count[len];
         if (left < 0) return left;
     }
-
-    short offs[max_bits + 1];  // first index of each length in symbol[]
-    offs[1] = 0;
-    for (int len = 1; len < max_bits; len++) offs[len + 1] = short(offs[len] + count[len]);
-    for (int s = 0; s < n; s++)
-        if (length[s] != 0) symbol[offs[length[s]]++] = short(s);
     return left;
+}
+
+// Bytes with their bits in reverse order.
+struct rev8_table {
+    uint8_t v[256];
+    constexpr rev8_table() : v() {
+        for (unsigned i = 0; i < 256; i++) {
+            unsigned r = 0;
+            for (unsigned b = 0; b < 8; b++) r |= ((i >> b) & 1u) << (7 - b);
+            v[i] = uint8_t(r);
+        }
+    }
+};
+constexpr rev8_table rev8{};
+
+// The low `len` bits of `code` (len 1..15) in reverse order.
+inline unsigned reverse_bits(unsigned code, unsigned len) {
+    unsigned r16 = unsigned(rev8.v[code & 0xffu]) << 8 | rev8.v[(code >> 8) & 0xffu];
+    return r16 >> (16 - len);
+}
+
+// Builds the table of the canonical code with the given lengths (already
+// checked not to be over-subscribed; `count` from check_code) into
+// t[0..size).  False when it would not fit.
+bool build(uint32_t* t, unsigned size, unsigned root, const short* length, const short* count, int n) {
+    const unsigned root_size = 1u << root;
+    if (root_size > size) return false;
+    unsigned next[max_bits + 1];  // next canonical code of each length
+    next[0] = next[1] = 0;
+    for (int len = 2; len <= max_bits; len++) next[len] = (next[len - 1] + unsigned(count[len - 1])) << 1;
+    // Index bits of the second-level table under each root entry.
+    uint8_t sub_bits[1u << lit_root];
+    for (unsigned i = 0; i < root_size; i++) {
+        t[i] = 0;
+        sub_bits[i] = 0;
+    }
+    unsigned code[max_bits + 1];
+    std::memcpy(code, next, sizeof code);
+    for (int s = 0; s < n; s++) {
+        unsigned len = unsigned(length[s]);
+        if (len <= root) continue;
+        unsigned low = reverse_bits(code[len]++, len) & (root_size - 1);
+        if (len - root > sub_bits[low]) sub_bits[low] = uint8_t(len - root);
+    }
+    unsigned used = root_size;
+    for (unsigned i = 0; i < root_size; i++) {
+        if (!sub_bits[i]) continue;
+        unsigned k = sub_bits[i];
+        if ((1u << k) > size - used) return false;
+        t[i] = used << 16 | SUBTABLE | k;
+        for (unsigned j = 0; j < (1u << k); j++) t[used + j] = 0;
+        used += 1u << k;
+    }
+    for (int s = 0; s < n; s++) {
+        unsigned len = unsigned(length[s]);
+        if (len == 0) continue;
+        unsigned rev = reverse_bits(next[len]++, len);
+        uint32_t entry = uint32_t(s) << 16 | len;
+        if (len <= root) {
+            for (unsigned i = rev; i < root_size; i += 1u << len) t[i] = entry;
+        } else {
+            uint32_t link = t[rev & (root_size - 1)];
+            unsigned base = link >> 16;
+            unsigned k = link & 0xffu;
+            for (unsigned i = rev >> root; i < (1u << k); i += 1u << (len - root)) t[base + i] = entry;
+        }
+    }
+    return true;
+}
+
+// The table entry of the code at the start of `buf`.
+inline uint32_t lookup(const huff_table* h, uint64_t buf) {
+    uint32_t e = h->t[buf & ((uint64_t(1) << h->root) - 1)];
+    if (e & SUBTABLE) e = h->t[(e >> 16) + ((buf >> h->root) & ((uint64_t(1) << (e & 0xffu)) - 1))];
+    return e;
+}
+
+// One symbol of code `h`, for any amount of input left.  The bits past the
+// end of the buffered input only select among codes longer than what is
+// there, so a code is taken only when all of its bits are present.
+// ST_BAD when the bits start no code, ST_SHORT when the input ends first.
+inline int decode(inflate_state* s, const huff_table* h) {
+    if (s->bit_count < max_bits) refill(s);
+    uint32_t e = lookup(h, s->bit_buf);
+    unsigned len = e & 0xffu;
+    if (len == 0) return ST_BAD;
+    if (len > s->bit_count) {
+        s->eof = true;
+        return ST_SHORT;
+    }
+    s->bit_buf >>= len;
+    s->bit_count -= len;
+    return int(e >> 16);
+}
+
+// Little-endian 64-bit load.
+inline uint64_t load64(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+#else
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; i--) v = (v << 8) | p[i];
+    return v;
+#endif
 }
 
 // Base values and extra bits of length symbols 257..285 and distance
@@ -151,6 +244,99 @@ const short dext[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
 // cannot take the next literal or copy, else ST_BAD, ST_FAR or ST_SHORT.
 int codes(inflate_state* s, const huff_table* lencode, const huff_table* distcode) {
     for (;;) {
+        // Fast loop: with 8 input bytes left a refill tops the buffer up
+        // to at least 56 bits, enough for the 48 of the longest
+        // length/distance pair; with 266 bytes of room a literal or a copy
+        // of up to 258 bytes (written 8 bytes at a time) always fits.
+        if (s->in_len - s->in_count >= 8 && s->out_cap - s->out_count >= 266) {
+            // Locals, so that the output stores cannot be taken to change
+            // them.
+            uint64_t buf = s->bit_buf;
+            unsigned cnt = s->bit_count;
+            uint8_t* const out = s->out;
+            const uint64_t cap = s->out_cap;
+            uint64_t pos = s->out_count;
+            const uint8_t* const in = s->in;
+            const uint64_t in_len = s->in_len;
+            uint64_t at = s->in_count;
+            int ret = RUNNING;
+            do {
+                // The bits above `cnt` are the following input bits
+                // themselves, so OR-ing the same bytes in again is harmless.
+                buf |= load64(in + at) << cnt;
+                at += (63 - cnt) >> 3;
+                cnt |= 56;
+
+                uint32_t e = lookup(lencode, buf);
+                unsigned n = e & 0xffu;
+                if (n == 0) {
+                    ret = ST_BAD;
+                    break;
+                }
+                buf >>= n;
+                cnt -= n;
+                unsigned sym = e >> 16;
+                if (sym < 256) {
+                    out[pos++] = uint8_t(sym);
+                    continue;
+                }
+                if (sym == 256) {
+                    ret = ST_OK;
+                    break;
+                }
+                sym -= 257;
+                if (sym >= 29) {
+                    ret = ST_BAD;
+                    break;
+                }
+                n = unsigned(lext[sym]);
+                unsigned len = unsigned(lens[sym]) + unsigned(buf & ((uint64_t(1) << n) - 1));
+                buf >>= n;
+                cnt -= n;
+
+                e = lookup(distcode, buf);
+                n = e & 0xffu;
+                if (n == 0) {
+                    ret = ST_BAD;
+                    break;
+                }
+                buf >>= n;
+                cnt -= n;
+                unsigned dsym = e >> 16;
+                if (dsym >= 30) {
+                    ret = ST_BAD;
+                    break;
+                }
+                n = unsigned(dext[dsym]);
+                uint64_t dist = uint64_t(dists[dsym]) + (buf & ((uint64_t(1) << n) - 1));
+                buf >>= n;
+                cnt -= n;
+                if (dist > pos) {
+                    ret = ST_FAR;
+                    break;
+                }
+
+                uint8_t* to = out + pos;
+                const uint8_t* from = to - dist;
+                pos += len;
+                if (dist >= 8) {
+                    // Each 8-byte chunk reads only bytes already written.
+                    for (unsigned i = 0; i < len; i += 8) std::memcpy(to + i, from + i, 8);
+                } else if (dist == 1) {
+                    std::memset(to, *from, len);
+                } else {
+                    while (len--) *to++ = *from++;
+                }
+            } while (in_len - at >= 8 && cap - pos >= 266);
+            s->in_count = at;
+            s->bit_buf = buf;
+            s->bit_count = cnt;
+            s->out_count = pos;
+            if (ret != RUNNING) return ret;
+            continue;
+        }
+
+        // One checked step.
         int sym = decode(s, lencode);
         if (sym < 256) {
             if (sym < 0) return sym;
@@ -222,29 +408,30 @@ int stored(inflate_state* s) {
 // for 256..279, 8 for 280..287; length 5 for the 30 distance symbols (so
 // distance codes 30 and 31 stay unassigned and decode as invalid).
 struct fixed_code {
-    short lencnt[max_bits + 1];
-    short lensym[fix_lcodes];
-    short distcnt[max_bits + 1];
-    short distsym[max_dcodes];
+    uint32_t lit[1u << lit_root];
+    uint32_t dist[1u << dist_root];
 
     fixed_code() {
         short lengths[fix_lcodes];
+        short count[max_bits + 1];
         int sym = 0;
         for (; sym < 144; sym++) lengths[sym] = 8;
         for (; sym < 256; sym++) lengths[sym] = 9;
         for (; sym < 280; sym++) lengths[sym] = 7;
         for (; sym < fix_lcodes; sym++) lengths[sym] = 8;
-        construct(lencnt, lensym, lengths, fix_lcodes);
+        check_code(count, lengths, fix_lcodes);
+        build(lit, 1u << lit_root, lit_root, lengths, count, fix_lcodes);
         for (sym = 0; sym < max_dcodes; sym++) lengths[sym] = 5;
-        construct(distcnt, distsym, lengths, max_dcodes);
+        check_code(count, lengths, max_dcodes);
+        build(dist, 1u << dist_root, dist_root, lengths, count, max_dcodes);
     }
 };
 
 // Fixed-code block: the symbols follow the header bits directly.
 int fixed(inflate_state* s) {
     static const fixed_code f;
-    const huff_table lencode = {f.lencnt, f.lensym};
-    const huff_table distcode = {f.distcnt, f.distsym};
+    const huff_table lencode = {f.lit, lit_root};
+    const huff_table distcode = {f.dist, dist_root};
     return codes(s, &lencode, &distcode);
 }
 
@@ -256,10 +443,9 @@ int fixed(inflate_state* s) {
 int dynamic(inflate_state* s) {
     static const short order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
     short lengths[max_lcodes + max_dcodes];
-    short lencnt[max_bits + 1], lensym[max_lcodes];
-    short distcnt[max_bits + 1], distsym[max_dcodes];
-    const huff_table lencode = {lencnt, lensym};
-    const huff_table distcode = {distcnt, distsym};
+    short count[max_bits + 1];
+    uint32_t lit[lit_size];
+    uint32_t dist[dist_size];
 
     int nlen = int(bits(s, 5)) + 257;
     int ndist = int(bits(s, 5)) + 1;
@@ -272,12 +458,15 @@ int dynamic(inflate_state* s) {
     for (; index < 19; index++) lengths[order[index]] = 0;
     if (s->eof) return ST_SHORT;
     // The code-length code must be complete (or empty: then the first
-    // length fails to decode).  The code-length table reuses lencnt/lensym.
-    if (construct(lencnt, lensym, lengths, 19) != 0) return ST_BAD;
+    // length fails to decode).  Its table goes where the literal/length
+    // table will be.
+    if (check_code(count, lengths, 19) != 0) return ST_BAD;
+    if (!build(lit, lit_size, cl_root, lengths, count, 19)) return ST_BAD;
+    const huff_table clcode = {lit, cl_root};
 
     index = 0;
     while (index < nlen + ndist) {
-        int sym = decode(s, &lencode);
+        int sym = decode(s, &clcode);
         if (sym < 0) return sym;
         if (sym < 16) {
             lengths[index++] = short(sym);
@@ -303,11 +492,15 @@ int dynamic(inflate_state* s) {
     // Incomplete codes are accepted only when they consist of a single code
     // of length 1 (all lengths 0 or 1); an empty distance code is accepted
     // and fails on the first distance.
-    int err = construct(lencnt, lensym, lengths, nlen);
-    if (err < 0 || (err > 0 && nlen != lencnt[0] + lencnt[1])) return ST_BAD;
-    err = construct(distcnt, distsym, lengths + nlen, ndist);
-    if (err < 0 || (err > 0 && ndist != distcnt[0] + distcnt[1])) return ST_BAD;
+    int err = check_code(count, lengths, nlen);
+    if (err < 0 || (err > 0 && nlen != count[0] + count[1])) return ST_BAD;
+    if (!build(lit, lit_size, lit_root, lengths, count, nlen)) return ST_BAD;
+    err = check_code(count, lengths + nlen, ndist);
+    if (err < 0 || (err > 0 && ndist != count[0] + count[1])) return ST_BAD;
+    if (!build(dist, dist_size, dist_root, lengths + nlen, count, ndist)) return ST_BAD;
 
+    const huff_table lencode = {lit, lit_root};
+    const huff_table distcode = {dist, dist_root};
     return codes(s, &lencode, &distcode);
 }
 

@@ -18,7 +18,7 @@ static uint64_t grown(uint64_t from, uint64_t need) {
     return c;
 }
 
-uint8_t* buf_bytes(buf* b, const void* src, uint64_t n) {
+uint8_t* buf_grow_bytes(buf* b, const void* src, uint64_t n) {
     if (!b->data) {
         b->data = (uint8_t*)malloc(FIRST_BLOCK);
         b->len = 0;

@@ -7,7 +7,7 @@ namespace pdftext {
 // Appends one byte; a null `out` only measures (used when a string is
 // merely skipped, so no scratch block is needed).
 static inline void put(buf* out, uint8_t c) {
-    if (out) buf_bytes(out, &c, 1);
+    if (out) buf_byte(out, c);
 }
 
 // Literal string: balanced parentheses, backslash escapes (\n \r \t \b \f
@@ -18,48 +18,48 @@ int parse_literal_string2(const uint8_t* d, int end, int open, buf* out, int* re
     if (i >= end) { *resume = i; return 0; }
     int depth = 1;
     while (i < end) {
-        uint8_t c = d[i];
-        if (c == '(') {
-            depth++;
-            put(out, c);
+        // A run of bytes that stand for themselves, nested parentheses
+        // included, is appended at once.
+        int run = i;
+        while (i < end) {
+            uint8_t c = d[i];
+            if (c == '\\') break;
+            if (c == '(') depth++;
+            else if (c == ')' && --depth == 0) break;
             i++;
-        } else if (c == ')') {
-            if (--depth == 0) { *resume = i + 1; return 1; }
-            put(out, c);
-            i++;
-        } else if (c == '\\') {
-            if (i + 1 >= end) { *resume = i; return 0; }
-            uint8_t e = d[i + 1];
-            switch (e) {
-            case 'n': put(out, 0x0A); i += 2; break;
-            case 'r': put(out, 0x0D); i += 2; break;
-            case 't': put(out, 0x09); i += 2; break;
-            case 'b': put(out, 0x08); i += 2; break;
-            case 'f': put(out, 0x0C); i += 2; break;
-            case '\n': i += 2; break;
-            case '\r':
-                if (i + 2 >= end) { *resume = i + 2; return 0; }
-                i += d[i + 2] == '\n' ? 3 : 2;
-                break;
-            default:
-                if (e >= '0' && e <= '7') {
-                    unsigned v = 0;
-                    int j = i + 1, k = 0;
-                    while (k < 3 && j < end && d[j] >= '0' && d[j] <= '7') {
-                        v = v * 8 + (unsigned)(d[j] - '0');
-                        j++;
-                        k++;
-                    }
-                    put(out, (uint8_t)(v & 0xFF));
-                    i = j;
-                } else {
-                    put(out, e);  // \( \) \\ and unknown escapes
-                    i += 2;
+        }
+        if (out && i > run) buf_bytes(out, d + run, (uint64_t)(i - run));
+        if (i >= end) break;
+        if (d[i] == ')') { *resume = i + 1; return 1; }
+        // A backslash escape.
+        if (i + 1 >= end) { *resume = i; return 0; }
+        uint8_t e = d[i + 1];
+        switch (e) {
+        case 'n': put(out, 0x0A); i += 2; break;
+        case 'r': put(out, 0x0D); i += 2; break;
+        case 't': put(out, 0x09); i += 2; break;
+        case 'b': put(out, 0x08); i += 2; break;
+        case 'f': put(out, 0x0C); i += 2; break;
+        case '\n': i += 2; break;
+        case '\r':
+            if (i + 2 >= end) { *resume = i + 2; return 0; }
+            i += d[i + 2] == '\n' ? 3 : 2;
+            break;
+        default:
+            if (e >= '0' && e <= '7') {
+                unsigned v = 0;
+                int j = i + 1, k = 0;
+                while (k < 3 && j < end && d[j] >= '0' && d[j] <= '7') {
+                    v = v * 8 + (unsigned)(d[j] - '0');
+                    j++;
+                    k++;
                 }
+                put(out, (uint8_t)(v & 0xFF));
+                i = j;
+            } else {
+                put(out, e);  // \( \) \\ and unknown escapes
+                i += 2;
             }
-        } else {
-            put(out, c);
-            i++;
         }
     }
     *resume = i;

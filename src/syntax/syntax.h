@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace pdftext {
 
@@ -61,7 +62,27 @@ struct buf {
 
 // Appends n bytes.  Growth doubles from a first block of 1 MiB.  On
 // failure the buffer is emptied (contents lost) and null is returned.
-uint8_t* buf_bytes(buf* b, const void* src, uint64_t n);
+// Appends that fit the block are done inline (the text is built a few
+// bytes at a time); the rest go through buf_grow_bytes.
+uint8_t* buf_grow_bytes(buf* b, const void* src, uint64_t n);
+inline uint8_t* buf_bytes(buf* b, const void* src, uint64_t n) {
+    if (b->data && b->cap > b->len && n < b->cap - b->len) {
+        if (n) std::memcpy(b->data + b->len, src, (size_t)n);
+        b->len += n;
+        b->data[b->len] = 0;
+        return b->data;
+    }
+    return buf_grow_bytes(b, src, n);
+}
+// One byte, the same as buf_bytes(b, &c, 1).
+inline void buf_byte(buf* b, uint8_t c) {
+    if (b->data && b->cap > b->len && b->cap - b->len > 1) {
+        b->data[b->len++] = c;
+        b->data[b->len] = 0;
+        return;
+    }
+    buf_grow_bytes(b, &c, 1);
+}
 // Appends n bytes for decoded stream data; on failure returns -1 and leaves
 // the buffer exactly as it was.
 int dec_bytes(buf* b, const void* src, uint64_t n);

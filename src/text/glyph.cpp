@@ -20,6 +20,16 @@ inline int space_count(double units) {
     return n < 1 ? 1 : n;
 }
 
+// utf8_emit with the common case of an ASCII code point inline.
+inline void emit_cp(buf* out, uint32_t c) {
+    if (c - 1 < 0x7F && c != 0x0C) {
+        if (out->len > TEXT_LIMIT - 1) return;
+        buf_byte(out, (uint8_t)c);
+        return;
+    }
+    utf8_emit(out, c);
+}
+
 }  // namespace
 
 void text_put(buf* out, const void* bytes, uint64_t n) {
@@ -59,7 +69,7 @@ int tu_emit(interp_state* st, const font& f, int code) {
     int32_t v = f.tu_index[code];
     if (v == 0) return 0;
     if (v > 0) {
-        utf8_emit(&st->out, (uint32_t)v);
+        emit_cp(&st->out, (uint32_t)v);
         return 1;
     }
     int64_t p = (int64_t)((uint32_t)v & 0x7FFFFFFFu);
@@ -69,14 +79,24 @@ int tu_emit(interp_state* st, const font& f, int code) {
     int64_t last = p + (int64_t)n;
     if (last >= f.tu_pool_len) last = (int64_t)f.tu_pool_len - 1;
     for (int64_t i = p + 1; i <= last; i++)
-        if (f.tu_pool[i] != 0) utf8_emit(&st->out, (uint32_t)f.tu_pool[i]);
+        if (f.tu_pool[i] != 0) emit_cp(&st->out, (uint32_t)f.tu_pool[i]);
     return 1;
 }
 
-void glyph_layout(interp_state* st, double a, double end_extra, double after) {
-    if (st->has_prev) {
-        double dy = st->y - st->prev_y;
-        double t, base;
+namespace {
+
+// The placement state of glyph_layout, held in locals while one string is
+// shown: the text appends cannot then be taken to change it, and the
+// thresholds, which depend only on the font size and the scales, are worked
+// out once.
+struct layout {
+    double x, y, prev_x, prev_y, prev_end_x;
+    unsigned has_prev;
+    double t, base, m;  // line threshold, space base, line margin
+
+    explicit layout(const interp_state* st)
+        : x(st->x), y(st->y), prev_x(st->prev_x), prev_y(st->prev_y), prev_end_x(st->prev_end_x),
+          has_prev(st->has_prev) {
         if (st->font_size > 1.0) {
             t = 0.2 * st->font_size;
             base = st->font_size;
@@ -86,20 +106,43 @@ void glyph_layout(interp_state* st, double a, double end_extra, double after) {
         }
         if (st->scale_x > 1e-9) base *= st->scale_x;
         if (st->scale_y > 1e-9) t *= st->scale_y;
-        double m = t < 0.5 ? t : 0.5;
-        if (dy < -m || dy > m) {
-            text_put(&st->out, "\n", 1);
-        } else {
-            double gap = st->x - st->prev_end_x;
-            if (gap > 0.05 * base && gap > 0.12 * base)
-                text_put(&st->out, "        ", (uint64_t)space_count(gap / (base * 0.5)));
-        }
+        m = t < 0.5 ? t : 0.5;
     }
-    st->prev_x = st->x;
-    st->prev_y = st->y;
-    st->has_prev = 1;
-    st->prev_end_x = st->x + a + end_extra;
-    st->x = st->prev_end_x + after;
+    void store(interp_state* st) const {
+        st->x = x;
+        st->prev_x = prev_x;
+        st->prev_y = prev_y;
+        st->prev_end_x = prev_end_x;
+        st->has_prev = has_prev;
+    }
+
+    // One glyph of advance a: a line break when the baseline moved by more
+    // than the margin, else spaces for a gap wider than 0.12 of the base.
+    inline void place(buf* out, double a, double end_extra, double after) {
+        if (has_prev) {
+            double dy = y - prev_y;
+            if (dy < -m || dy > m) {
+                text_put(out, "\n", 1);
+            } else {
+                double gap = x - prev_end_x;
+                if (gap > 0.05 * base && gap > 0.12 * base)
+                    text_put(out, "        ", (uint64_t)space_count(gap / (base * 0.5)));
+            }
+        }
+        prev_x = x;
+        prev_y = y;
+        has_prev = 1;
+        prev_end_x = x + a + end_extra;
+        x = prev_end_x + after;
+    }
+};
+
+}  // namespace
+
+void glyph_layout(interp_state* st, double a, double end_extra, double after) {
+    layout l(st);
+    l.place(&st->out, a, end_extra, after);
+    l.store(st);
 }
 
 void emit_glyphs(interp_state* st, const font& f, const uint8_t* s, int n) {
@@ -109,6 +152,9 @@ void emit_glyphs(interp_state* st, const font& f, const uint8_t* s, int n) {
     // Character and word spacing are in unscaled text units.
     double cs = st->char_spacing * sx * h;
     double ws = st->word_spacing * sx * h;
+    const double size = st->font_size;
+    buf* out = &st->out;
+    layout l(st);
 
     if (f.kind == 1) {
         int bpc = f.one_byte_codes ? 1 : 2;
@@ -117,22 +163,23 @@ void emit_glyphs(interp_state* st, const font& f, const uint8_t* s, int n) {
             int32_t w = f.default_width;
             if (f.cid_widths && code < f.cid_width_count && f.cid_widths[code] >= 0)
                 w = f.cid_widths[code];
-            double adv = w / 1000.0 * st->font_size * sx * h;
+            double adv = w / 1000.0 * size * sx * h;
             // Word spacing applies to the single-byte code 32 only.
-            glyph_layout(st, adv, bpc == 1 && code == 32 ? ws : 0.0, cs);
+            l.place(out, adv, bpc == 1 && code == 32 ? ws : 0.0, cs);
             if (tu_emit(st, f, (int)code)) continue;
             uint32_t cp = code;
             if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-            if (!is_ctrl(cp)) utf8_emit(&st->out, cp);
+            if (!is_ctrl(cp)) emit_cp(out, cp);
         }
+        l.store(st);
         return;
     }
 
     for (int i = 0; i < n; i++) {
         uint8_t b = s[i];
         double width = f.widths ? f.widths[b] / 1000.0 : 0.5;
-        double adv = width * st->font_size * sx * h;
-        glyph_layout(st, adv, b == 32 ? ws : 0.0, cs);
+        double adv = width * size * sx * h;
+        l.place(out, adv, b == 32 ? ws : 0.0, cs);
         if (tu_emit(st, f, b)) continue;
         uint32_t cp = b;
         if (f.differences && f.differences[b] != 0) {
@@ -142,8 +189,9 @@ void emit_glyphs(interp_state* st, const font& f, const uint8_t* s, int n) {
             // The code's own value: control bytes give no text.
             if (is_ctrl(cp)) continue;
         }
-        utf8_emit(&st->out, cp);
+        emit_cp(out, cp);
     }
+    l.store(st);
 }
 
 }  // namespace pdftext
