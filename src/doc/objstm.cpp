@@ -14,7 +14,14 @@ namespace pdftext {
 namespace {
 
 const int64_t MAX_OBJSTM_RAW = 268435456;      // 2^28
-const uint64_t MAX_OBJSTM_BLOCK = 0xFFFFFFF;   // a larger failed block is not retried
+// Most bytes one decoded object stream may hold, as for any other stream.
+const uint64_t MAX_OBJSTM_BLOCK = 256u << 20;
+// Most decoded object-stream bytes one document keeps.  Object streams
+// hold only small dictionaries and arrays; 1 GiB of them would be tens of
+// millions of objects, which no real file has.  Streams past it are
+// skipped, so a file of object-stream bombs cannot claim 1000 times its
+// size.
+const uint64_t MAX_OBJSTM_TOTAL = 1u << 30;
 const int MAX_MEMBERS = 100000;
 const int MAX_MEMBER_LEN = 0x100000;
 
@@ -38,27 +45,37 @@ int64_t name_value(const uint8_t* d, int size, int start, int end, const char* n
 
 // Decodes one object stream into a block.  Without /FlateDecode the data is
 // taken as it is.  A failed inflate attempt's block is freed at once.
-block decode_objstm(const uint8_t* d, int size, const obj_entry& e, int dict_end, uint64_t* len) {
+block decode_objstm(const uint8_t* d, int size, const obj_entry& e, int dict_end, uint64_t room, uint64_t* len) {
     uint64_t L = (uint64_t)(e.data_end - e.data_off);
     const uint8_t* src = d + e.data_off;
-    uint64_t cap = 8 * L + 64;
     if (find_name(d, size, e.dict_off, dict_end, "FlateDecode") < 0) {
-        block b((uint8_t*)malloc((size_t)cap));
+        // The bytes as they are: a block of their size.
+        block b((uint8_t*)malloc((size_t)(L ? L : 1)));
         if (b) memcpy(b.get(), src, (size_t)L);
         *len = L;
         return b;
     }
+    // A block never holds more than the document's object streams have
+    // room for, so streams past the total cost little.
+    const uint64_t most = std::min<uint64_t>(MAX_OBJSTM_BLOCK, room);
+    uint64_t cap = std::min<uint64_t>(8 * L + 64, most);
     for (;;) {
         block b((uint8_t*)malloc((size_t)cap));
         if (!b) return nullptr;
         uint64_t n = 0;
         int r = inflate_decompress(src, L, b.get(), cap, &n);
         if (r == INF_OK) {
+            // Give back the room the members do not use.
+            uint8_t* p = (uint8_t*)realloc(b.get(), (size_t)(n ? n : 1));
+            if (p) {
+                (void)b.release();
+                b.reset(p);
+            }
             *len = n;
             return b;
         }
-        if (r != INF_FULL || cap > MAX_OBJSTM_BLOCK) return nullptr;
-        cap *= 4;
+        if (r != INF_FULL || cap >= most) return nullptr;
+        cap = std::min<uint64_t>(cap * 4, most);
     }
 }
 
@@ -67,8 +84,9 @@ block decode_objstm(const uint8_t* d, int size, const obj_entry& e, int dict_end
 void load_objstms(doc* dc) {
     const uint8_t* d = dc->data;
     const int size = dc->size;
+    uint64_t kept = 0;  // decoded bytes in the arena
     // Members appended meanwhile are visited too and skipped as members.
-    for (size_t k = 0; k < dc->objs.size(); k++) {
+    for (size_t k = 0; k < dc->objs.size() && kept < MAX_OBJSTM_TOTAL; k++) {
         const obj_entry e = dc->objs[k];
         if (e.in_objstm || !e.has_stream || e.dict_off < 0) continue;
         int dict_end = e.stream_kw_off > 0 ? e.stream_kw_off : size;
@@ -76,8 +94,8 @@ void load_objstms(doc* dc) {
         if ((int64_t)e.data_end - e.data_off > MAX_OBJSTM_RAW) continue;
 
         uint64_t len = 0;
-        block b = decode_objstm(d, size, e, dict_end, &len);
-        if (!b) continue;
+        block b = decode_objstm(d, size, e, dict_end, MAX_OBJSTM_TOTAL - kept, &len);
+        if (!b || len > MAX_OBJSTM_TOTAL - kept) continue;
         int64_t N = name_value(d, size, e.dict_off, dict_end, "N", 1);
         int64_t F = name_value(d, size, e.dict_off, dict_end, "First", 0);
         if (F < 0 || N < 1 || N > MAX_MEMBERS || (uint64_t)F > len) continue;
@@ -115,7 +133,11 @@ void load_objstms(doc* dc) {
             m.body_len = (int32_t)mlen;
             dc->objs.push_back(m);
         }
-        if (dc->objs.size() > first_member) dc->arena.push_back(b.release());
+        if (dc->objs.size() > first_member) {
+            dc->arena.push_back(b.get());
+            (void)b.release();
+            kept += len;
+        }
     }
 }
 

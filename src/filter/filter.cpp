@@ -22,15 +22,16 @@ struct free_deleter {
 };
 using block = std::unique_ptr<uint8_t, free_deleter>;
 
-// A stage's growing output, bounded by STREAM_LIMIT.
+// A stage's growing output, bounded by `limit` (at most STREAM_LIMIT).
 struct sink {
     block data;
     uint64_t len = 0, cap = 0;
+    uint64_t limit;
     bool ok = true;
 
-    explicit sink(uint64_t first) { grow_to(first < 16 ? 16 : first); }
+    sink(uint64_t first, uint64_t most) : limit(most) { grow_to(first < 16 ? 16 : first); }
     bool grow_to(uint64_t c) {
-        if (c > STREAM_LIMIT) c = STREAM_LIMIT;
+        if (c > limit) c = limit;
         if (c <= cap) return false;
         uint8_t* p = (uint8_t*)realloc(data.get(), (size_t)c);
         if (!p) return false;
@@ -43,7 +44,7 @@ struct sink {
     // the limit or memory is reached.
     bool room(uint64_t n) {
         if (len + n <= cap) return true;
-        if (len + n > STREAM_LIMIT) return ok = false;
+        if (len + n > limit) return ok = false;
         uint64_t c = cap * 2;
         while (c < len + n) c *= 2;
         if (!grow_to(c)) return ok = false;
@@ -130,9 +131,10 @@ bool rle(const uint8_t* in, uint64_t n, sink* s) {
 }
 
 // LZW, retried with double the capacity while the block is full.
-bool lzw_all(const uint8_t* in, uint64_t n, uint8_t** res, uint64_t* res_len) {
+bool lzw_all(const uint8_t* in, uint64_t n, uint8_t** res, uint64_t* res_len, uint64_t* work,
+             uint64_t limit) {
     uint64_t cap = 8 * n + 1024;
-    if (cap > STREAM_LIMIT) cap = STREAM_LIMIT;
+    if (cap > limit) cap = limit;
     for (;;) {
         block b((uint8_t*)malloc((size_t)cap));
         if (!b) return false;
@@ -140,10 +142,12 @@ bool lzw_all(const uint8_t* in, uint64_t n, uint8_t** res, uint64_t* res_len) {
         if (lzw_decompress(in, n, b.get(), cap, &len) == 0) {
             *res = b.release();
             *res_len = len;
+            *work += len;
             return true;
         }
-        if (cap >= STREAM_LIMIT) return false;
-        cap = cap * 2 > STREAM_LIMIT ? STREAM_LIMIT : cap * 2;
+        *work += cap;  // a full block: every byte was written
+        if (cap >= limit) return false;
+        cap = cap * 2 > limit ? limit : cap * 2;
     }
 }
 
@@ -184,8 +188,11 @@ std::vector<std::string> filter_names(const uint8_t* d, int size, int start, int
 
 }  // namespace
 
-bool flate_all(const uint8_t* in, uint64_t n, uint64_t first_cap, uint8_t** res, uint64_t* res_len) {
-    uint64_t cap = first_cap > STREAM_LIMIT ? STREAM_LIMIT : first_cap;
+namespace {
+
+bool flate_counted(const uint8_t* in, uint64_t n, uint64_t first_cap, uint8_t** res, uint64_t* res_len,
+                   uint64_t* work, uint64_t limit) {
+    uint64_t cap = first_cap > limit ? limit : first_cap;
     for (;;) {
         block b((uint8_t*)malloc((size_t)(cap ? cap : 1)));
         if (!b) return false;
@@ -194,24 +201,29 @@ bool flate_all(const uint8_t* in, uint64_t n, uint64_t first_cap, uint8_t** res,
         if (r == INF_OK) {
             *res = b.release();
             *res_len = len;
+            *work += len;
             return true;
         }
         // Only a full block is retried; a refused header fails at once.
-        if (r != INF_FULL || cap >= STREAM_LIMIT) return false;
-        cap = cap * 2 > STREAM_LIMIT ? STREAM_LIMIT : cap * 2;
+        if (r == INF_FULL) *work += cap;
+        if (r != INF_FULL || cap >= limit) return false;
+        cap = cap * 2 > limit ? limit : cap * 2;
     }
 }
 
-bool run_filter(const char* name, const uint8_t* in, uint64_t n, uint8_t** res, uint64_t* res_len, bool* known) {
+// run_filter, adding the bytes its decoder wrote (failed attempts too) to
+// *work.
+bool filter_counted(const char* name, const uint8_t* in, uint64_t n, uint8_t** res, uint64_t* res_len,
+                    bool* known, uint64_t* work, uint64_t limit) {
     *known = true;
     *res = nullptr;
     *res_len = 0;
     if (is(name, "FlateDecode", "Fl")) {
         // The first block is 16 times the input (bounded), doubled on demand.
         uint64_t first = (n + 64) * 16;
-        return flate_all(in, n, first, res, res_len);
+        return flate_counted(in, n, first, res, res_len, work, limit);
     }
-    if (is(name, "LZWDecode", "LZW")) return lzw_all(in, n, res, res_len);
+    if (is(name, "LZWDecode", "LZW")) return lzw_all(in, n, res, res_len, work, limit);
     bool (*stage)(const uint8_t*, uint64_t, sink*) = nullptr;
     uint64_t first = 0;
     if (is(name, "ASCIIHexDecode", "AHx")) { stage = ahx; first = n / 2 + 2; }
@@ -221,15 +233,33 @@ bool run_filter(const char* name, const uint8_t* in, uint64_t n, uint8_t** res, 
         *known = false;
         return false;
     }
-    sink s(n ? first : 16);
+    sink s(n ? first : 16, limit);
     if (!s.data) return false;
-    if (n && !stage(in, n, &s)) return false;
+    bool ok = !n || stage(in, n, &s);
+    *work += s.len;
+    if (!ok) return false;
     *res_len = s.len;
     *res = s.data.release();
     return true;
 }
 
-int decode_stream(const uint8_t* data, int size, const obj_entry& e, buf* out) {
+}  // namespace
+
+bool flate_all(const uint8_t* in, uint64_t n, uint64_t first_cap, uint8_t** res, uint64_t* res_len) {
+    uint64_t work = 0;
+    return flate_counted(in, n, first_cap, res, res_len, &work, STREAM_LIMIT);
+}
+
+bool run_filter(const char* name, const uint8_t* in, uint64_t n, uint8_t** res, uint64_t* res_len, bool* known) {
+    uint64_t work = 0;
+    return filter_counted(name, in, n, res, res_len, known, &work, STREAM_LIMIT);
+}
+
+int decode_stream(const uint8_t* data, int size, const obj_entry& e, buf* out, uint64_t* work,
+                  uint64_t limit) {
+    uint64_t unused = 0;
+    if (!work) work = &unused;
+    if (limit > STREAM_LIMIT) limit = STREAM_LIMIT;
     if (!e.has_stream || e.data_off < 0) return 0;
     int64_t raw = (int64_t)e.data_end - e.data_off;
     if (raw <= 0 || (uint64_t)raw > STREAM_LIMIT || e.data_end > size) return 0;
@@ -244,7 +274,7 @@ int decode_stream(const uint8_t* data, int size, const obj_entry& e, buf* out) {
         uint8_t* res = nullptr;
         uint64_t res_len = 0;
         bool known = true;
-        bool ok = run_filter(name.c_str(), cur, len, &res, &res_len, &known);
+        bool ok = filter_counted(name.c_str(), cur, len, &res, &res_len, &known, work, limit);
         if (!known) continue;  // unknown filters pass their input on
         if (!ok) return 0;
         owned.reset(res);

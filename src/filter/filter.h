@@ -13,7 +13,11 @@ constexpr uint64_t STREAM_LIMIT = 256u << 20;
 // 1 on success (out holds the bytes, NUL-terminated; caller frees it with
 // buf_free), 0 on failure (out empty).  When the entry has no stream or its
 // raw length is outside 1..256 MiB, returns 0 and leaves `out` untouched.
-int decode_stream(const uint8_t* data, int size, const obj_entry& e, buf* out);
+// With `work`, adds the bytes the decoders wrote, failed and retried
+// attempts included, so that callers can bound the decoding one call does.
+// `limit` lowers the bound of every stage's output below STREAM_LIMIT.
+int decode_stream(const uint8_t* data, int size, const obj_entry& e, buf* out, uint64_t* work = nullptr,
+                  uint64_t limit = STREAM_LIMIT);
 
 // Runs one named filter over in[0..n).  On success returns a malloc'ed
 // block in *res (owned by the caller) with its length; false on failure.

@@ -10,6 +10,13 @@ namespace pdftext {
 
 enum { MAX_PARTS = 64 };
 
+// Most bytes the decoders may write for the parts of one page's content,
+// counting retries and parts that fail or do not fit.  Once it is spent
+// the remaining parts are not decoded: 64 parts that each inflate to
+// nearly the stream limit would otherwise cost 16 GiB of work for at most
+// CONTENT_LIMIT bytes of content.  Real pages decode a few MiB.
+constexpr uint64_t CONTENT_WORK_LIMIT = 2 * CONTENT_LIMIT;
+
 // Reads the object numbers of a /Contents array whose '[' is at p.
 // Returns how many were stored (0..64).
 static int content_array(const uint8_t* b, int end, int p, int* nums) {
@@ -71,11 +78,12 @@ int get_page_content(const doc* d, const obj_entry& e, buf* out) {
     }
 
     int result = 0;
-    for (int i = 0; i < count; i++) {
+    uint64_t work = 0;
+    for (int i = 0; i < count && work < CONTENT_WORK_LIMIT; i++) {
         const obj_entry* pe = doc_find(d, nums[i]);
         if (!pe) continue;
         buf part{};
-        if (!decode_stream(d->data, d->size, *pe, &part)) {
+        if (!decode_stream(d->data, d->size, *pe, &part, &work)) {
             buf_free(&part);
             continue;
         }
