@@ -25,6 +25,7 @@
 
 #include "filter/filter.h"
 #include "inflate/inflate.h"
+#include "../tests/inflate_bitserial.h"
 #include "lzw/lzw.h"
 
 using namespace pdftext;
@@ -156,6 +157,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         with_capacity(inflate_decompress, INF_FULL, d, n, flate_len - 1, flate.p, flate_len, true);
     if (lzw_ok && lzw_len > 0)
         with_capacity(lzw_decompress, -1, d, n, lzw_len - 1, lzw.p, lzw_len, true);
+
+    // The table-driven inflate against the bit-serial reference: the same
+    // result and the same bytes for every input and block size, damaged
+    // and truncated streams included.
+    for (uint64_t cap : {uint64_t(0), uint64_t(small), uint64_t(flate_len), uint64_t(flate_len + 1), uint64_t(1) << 16}) {
+        std::vector<uint8_t> a((size_t)cap + 1), b((size_t)cap + 1);
+        uint64_t la = 0, lb = 0;
+        int ra = inflate_decompress(d, n, a.data(), cap, &la);
+        int rb = bitserial::inflate_decompress(d, n, b.data(), cap, &lb);
+        check(ra == rb, "inflate and the bit-serial reference give different results");
+        check(la == lb && memcmp(a.data(), b.data(), (size_t)la) == 0,
+              "inflate and the bit-serial reference give different bytes");
+    }
 
 #ifdef HAVE_ZLIB
     // zlib as the oracle of valid streams (it also checks the Adler-32).

@@ -70,6 +70,11 @@ TEST(Cli, SingleFile) {
     std::string f = d.put("three.pdf", doc_of({"one", "two", "three"}));
     std::string enc = DATA + "/encrypted_rc4_128.pdf";
     std::string junk = d.put("junk.pdf", "not a pdf at all");
+    testpdf::builder cb;
+    cb.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    cb.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    cb.obj(3, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>");
+    std::string cyc = d.put("cycle.pdf", cb.finish());
     struct { std::string args; int code; std::string out; std::string err; const char* why; } cases[] = {
         {f, 0, "one\ftwo\fthree", "", "all pages to stdout"},
         {f + " -", 0, "one\ftwo\fthree", "", "OUT - is stdout"},
@@ -83,6 +88,7 @@ TEST(Cli, SingleFile) {
          "first after last"},
         {"-f 0 " + f, 99, "", "pdftext: a page number must be a positive integer\n", "page 0"},
         {"/nonexistent/a.pdf", 1, "", "pdftext: cannot open /nonexistent/a.pdf\n", "missing file"},
+        {cyc, 1, "", "pdftext: broken page tree in " + cyc + "\n", "a page tree with a cycle cannot be opened"},
         {junk, 1, "", "pdftext: no PDF objects found \xE2\x80\x94 not a PDF: " + junk + "\n", "not a PDF"},
         {enc, 3, "", "pdftext: encrypted PDFs are not supported: " + enc + "\n", "encrypted"},
         {"-q " + enc, 3, "", "", "-q keeps quiet"},

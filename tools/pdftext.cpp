@@ -88,7 +88,7 @@ int code_of(const char* msg) {
     if (!strncmp(msg, "encrypted PDFs", 14)) return EXIT_ENCRYPTED;
     static const char* const open_failures[] = {"cannot open ", "empty input file", "read error on ",
                                                  "no PDF objects found", "no pages found",
-                                                 "document has no page tree", "NULL path"};
+                                                 "document has no page tree", "broken page tree", "NULL path"};
     for (const char* p : open_failures)
         if (!strncmp(msg, p, strlen(p))) return EXIT_OPEN;
     if (!strncmp(msg, "cannot write ", 13) || !strncmp(msg, "write error on ", 15)) return EXIT_WRITE;
