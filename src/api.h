@@ -35,10 +35,16 @@ T guarded(T fail, F body) {
     return fail;
 }
 
+// Most bytes of the joined text of a document, so that its length fits an
+// int as a page's does.  Pages sharing one huge content stream could
+// otherwise ask for their count times a page's limit.
+constexpr size_t DOC_TEXT_LIMIT = 0x7FFFFFFF;
+
 // Text of all pages of a loaded document joined by form feeds, as a
 // malloc'ed NUL-terminated block the caller frees; its length in *len.
+// Pages past `limit` (DOC_TEXT_LIMIT; lower in tests) count as empty.
 // Throws std::bad_alloc when memory runs out.
-char* join_pages_alloc(const doc& d, size_t* len);
+char* join_pages_alloc(const doc& d, size_t* len, size_t limit = DOC_TEXT_LIMIT);
 
 // 1-based numbers of the pages whose normalised text holds the normalised
 // query (white space, form feeds and no-break spaces removed, ASCII letters

@@ -27,7 +27,8 @@ struct block {
 
     void append(const char* s, size_t n) {
         if (cap - len < n + 1) {
-            size_t want = std::max(len + n + 1, cap * 2);
+            // Doubling stops at the limit the joined text keeps to.
+            size_t want = std::max(len + n + 1, std::min(cap * 2, DOC_TEXT_LIMIT + 1));
             char* p = (char*)realloc(data.get(), want);
             if (!p) throw std::bad_alloc();
             data.release();
@@ -60,16 +61,21 @@ void normalise(const char* s, size_t n, std::string* r) {
 }  // namespace
 
 // A form feed follows every page but the last, except while nothing has
-// been written yet, so leading empty pages leave no form feeds.
-char* join_pages_alloc(const doc& d, size_t* len) {
+// been written yet, so leading empty pages leave no form feeds.  A page
+// whose text would take the whole past the limit counts as empty.
+char* join_pages_alloc(const doc& d, size_t* len, size_t limit) {
+    if (limit > DOC_TEXT_LIMIT) limit = DOC_TEXT_LIMIT;
     block all;
     all.append("", 0);
+    work_budget w(d);
     size_t n = d.pages.size();
-    for (size_t i = 0; i < n; i++) {
-        owned_text t(extract_page(&d, (int)i));
+    for (size_t i = 0; i < n && all.len < limit; i++) {  // a full text takes nothing more
+        owned_text t(extract_page(&d, (int)i, &w));
         if (!t) throw std::bad_alloc();
-        all.append(t.get(), strlen(t.get()));
-        if (i != n - 1 && all.len) all.append("\f", 1);
+        size_t k = strlen(t.get());
+        if (k <= limit - all.len) all.append(t.get(), k);
+        t.reset();
+        if (i != n - 1 && all.len && all.len < limit) all.append("\f", 1);
     }
     if (len) *len = all.len;
     return all.data.release();
@@ -81,9 +87,10 @@ std::vector<int> search_pages(const doc& d, const char* query, size_t max_hits) 
     normalise(query, std::min<size_t>(strlen(query), 255), &phrase);
     if (phrase.empty() || max_hits == 0) return hits;
     std::boyer_moore_horspool_searcher<std::string::const_iterator> searcher(phrase.begin(), phrase.end());
+    work_budget w(d);
     size_t n = d.pages.size();
     for (size_t i = 0; i < n; i++) {
-        owned_text t(extract_page(&d, (int)i));
+        owned_text t(extract_page(&d, (int)i, &w));
         if (!t) continue;  // a page whose text cannot be made does not match
         normalise(t.get(), strlen(t.get()), &norm);
         if (std::search(norm.cbegin(), norm.cend(), searcher) != norm.cend()) {

@@ -43,31 +43,40 @@ inline std::string deflate_repeat(const std::string& unit, uint64_t n) {
     return out;
 }
 
-inline std::string deflate_text(const std::string& s) { return deflate_repeat(s, s.size()); }
+inline std::string deflate_fill(const std::string& head, char fill, uint64_t n,
+                                const std::string& tail = "");
+// zlib stream of `s` itself.
+inline std::string deflate_text(const std::string& s) { return deflate_fill(s, ' ', s.size()); }
 
-// zlib stream of `head` followed by `fill` bytes up to `n` bytes in all.
-inline std::string deflate_fill(const std::string& head, char fill, uint64_t n) {
+// zlib stream of `head`, then `fill` bytes, then `tail`: `n` bytes in all
+// (at least head and tail).
+inline std::string deflate_fill(const std::string& head, char fill, uint64_t n,
+                                const std::string& tail) {
     std::string out;
     z_stream s{};
     if (deflateInit(&s, 9) != Z_OK) abort();
     const std::string chunk(1u << 20, fill);
     char ob[1 << 16];
-    uint64_t left = n > head.size() ? n - head.size() : 0;
-    bool first = true;
-    do {
-        const std::string& src = first ? head : chunk;
-        uint64_t take = first ? head.size() : (left < chunk.size() ? left : chunk.size());
-        if (!first) left -= take;
-        first = false;
-        s.next_in = (Bytef*)src.data();
-        s.avail_in = (uInt)take;
+    uint64_t fixed = head.size() + tail.size();
+    uint64_t left = n > fixed ? n - fixed : 0;
+    // head, the fill in chunks, tail
+    auto feed = [&](const char* p, uint64_t len, bool last) {
+        s.next_in = (Bytef*)p;
+        s.avail_in = (uInt)len;
         do {
             s.next_out = (Bytef*)ob;
             s.avail_out = sizeof ob;
-            deflate(&s, left ? Z_NO_FLUSH : Z_FINISH);
+            deflate(&s, last ? Z_FINISH : Z_NO_FLUSH);
             out.append(ob, sizeof ob - s.avail_out);
         } while (s.avail_out == 0);
-    } while (left);
+    };
+    feed(head.data(), head.size(), false);
+    while (left) {
+        uint64_t take = left < chunk.size() ? left : chunk.size();
+        left -= take;
+        feed(chunk.data(), take, false);
+    }
+    feed(tail.data(), tail.size(), true);
     deflateEnd(&s);
     return out;
 }
@@ -212,6 +221,53 @@ inline std::string page_repeated(int times) {
     b.obj(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>");
     b.stream(4, "", HELLO);
     b.obj(5, FONT);
+    return finish(b);
+}
+
+// One page listed `times` times whose content inflates to `n` bytes: the
+// pages of one call share its work budget.
+inline std::string pages_share_bomb(int times, uint64_t n) {
+    testpdf::builder b;
+    std::string kids;
+    for (int i = 0; i < times; i++) kids += "3 0 R ";
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(times) + " >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>");
+    b.stream(4, "/Filter /FlateDecode", deflate_fill(HELLO, ' ', n));
+    b.obj(5, FONT);
+    return finish(b);
+}
+
+// One page listed `times` times whose content shows `codes` codes of a
+// font whose ToUnicode maps each to 16 letters: 64 MiB of codes make a
+// page text of 1 GiB.
+inline std::string pages_share_text_bomb(int times, uint64_t codes) {
+    testpdf::builder b;
+    std::string kids;
+    for (int i = 0; i < times; i++) kids += "3 0 R ";
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(times) + " >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>");
+    const std::string head = "BT /F1 12 Tf (", tail = ") Tj ET";
+    b.stream(4, "/Filter /FlateDecode", deflate_fill(head, 'A', head.size() + codes + tail.size(), tail));
+    b.obj(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Custom /ToUnicode 6 0 R >>");
+    b.stream(6, "", "1 beginbfchar <41> <0041004200430044004500460047004800490050005100520053005400550056> endbfchar");
+    return finish(b);
+}
+
+// A page listed `times` times that inherits resources from a node whose
+// dictionary runs on through the /Kids array: each page's font lookup
+// scans that array.
+inline std::string pages_share_resources(int times) {
+    testpdf::builder b;
+    std::string kids;
+    kids.reserve((size_t)times * 6);
+    for (int i = 0; i < times; i++) kids += "3 0 R ";
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Resources << /ProcSet [/PDF] >> /Kids [" + kids + "] /Count " +
+                 std::to_string(times) + " >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.stream(4, "", "BT (hello) Tj ET");
     return finish(b);
 }
 
@@ -374,6 +430,9 @@ inline std::vector<named_case> all_cases() {
         {"parts_text_in_5th", [] { return parts_near_limit(5, 200 * MiB, 4); }},
         {"nested_form_bombs", [] { return nested_form_bombs(8, 250 * MiB); }},
         {"page_repeated_1e6", [] { return page_repeated(1000000); }},
+        {"pages_share_bomb_1000", [] { return pages_share_bomb(1000, 250 * MiB); }},
+        {"pages_share_resources_1e6", [] { return pages_share_resources(1000000); }},
+        {"pages_share_text_bomb_100", [] { return pages_share_text_bomb(100, 64 * MiB); }},
         {"deep_tree_1e5", [] { return deep_tree(100000); }},
         {"tree_cycle", [] { return tree_cycle(1000); }},
         {"shared_lattice_64", [] { return shared_lattice(64); }},

@@ -78,6 +78,30 @@ TEST(Hostile, PageListedAMillionTimes) {
     const char* t = pdftext_extract_page(f.c_str(), 1000000);
     ASSERT_NE(t, nullptr) << pdftext_last_error();
     EXPECT_STREQ(t, "hello");
+    // The whole document reads the shared parent once, not once per page.
+    const char* all = pdftext_extract_all(f.c_str());
+    ASSERT_NE(all, nullptr) << pdftext_last_error();
+    EXPECT_EQ(strlen(all), 6u * 1000000 - 1);
+    EXPECT_EQ(std::string(all, 12), "hello\fhello\f");
+    pdftext_cleanup();
+}
+
+TEST(Hostile, PagesShareAHugeResourceDictionary) {
+    // Each page's font lookup scans the parent's dictionary, /Kids array
+    // and all (6 MB).  One call's budget covers some 700 such scans; the
+    // pages after them come out empty instead of costing 6 TB of scanning.
+    testpdf::temp_file f(make("pages_share_resources_1e6"));
+    const char* all = pdftext_extract_all(f.c_str());
+    ASSERT_NE(all, nullptr) << pdftext_last_error();
+    std::string s = all;
+    size_t hellos = 0;
+    for (size_t at = s.find("hello"); at != std::string::npos; at = s.find("hello", at + 5)) hellos++;
+    EXPECT_GT(hellos, 500u);
+    EXPECT_LT(hellos, 1000u);
+    EXPECT_EQ(s.substr(0, 12), "hello\fhello\f");
+    const char* last = pdftext_extract_page(f.c_str(), 1000000);
+    ASSERT_NE(last, nullptr) << pdftext_last_error();
+    EXPECT_STREQ(last, "hello") << "a call of its own has a budget of its own";
     pdftext_cleanup();
 }
 

@@ -8,6 +8,7 @@
 // written, 3 the PDF is encrypted, 99 any other error (a wrong command
 // line, a page out of range).  With several files the code is that of the
 // first file, in the order given, that failed.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -184,6 +185,24 @@ int extract(const options& o, const char* path, const char* out, long* pages) {
     }
     int rc = EXIT_OK;
     size_t written = 0;
+    if (first == 1 && last == n) {
+        // The whole document in one call, so that the library's bound on
+        // the work of one call holds for the whole run: pages that share a
+        // huge stream would cost that bound once per page otherwise.
+        // Page texts never hold form feeds, so without page breaks the
+        // joined text loses exactly its separators.
+        size_t len = 0;
+        char* t = pdftext_doc_text(doc, &len);
+        if (!t) {
+            rc = library_failure(o, "cannot extract the text");
+        } else {
+            if (!o.page_breaks) len = (size_t)(std::remove(t, t + len, '\f') - t);
+            w.put(t, len);
+            pdftext_free(t);
+            *pages = n;
+        }
+        last = 0;  // nothing left for the loop below
+    }
     for (long p = first; p <= last; p++) {
         size_t len = 0;
         char* t = pdftext_doc_page_text(doc, (int)p, &len);

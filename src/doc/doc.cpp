@@ -23,6 +23,7 @@ void doc_free(doc* d) {
     std::vector<int32_t>().swap(d->index);
     font_cache_free(d->fonts);
     d->fonts = nullptr;
+    std::vector<node_memo>().swap(d->nodes);
     d->root_num = -1;
     d->encrypted = 0;
     d->catalog_num = -1;

@@ -38,6 +38,15 @@ struct page_ref {
     int32_t page_num;
 };
 
+// What a page's text needs of one page-tree node, read once per document:
+// the offset of its first /Resources value in its dictionary range and
+// its parent.  Pages that share ancestors (a /Kids of a million entries)
+// would otherwise rescan them page after page.
+struct node_memo {
+    int32_t res_at = -2;  // -1 none, -2 not read yet
+    int32_t parent = -1;  // object number, -1 none
+};
+
 struct doc;
 struct font_cache;
 // Frees the fonts a document has parsed (font/cache.cpp).
@@ -64,6 +73,8 @@ struct doc {
     // while pages are extracted (hence mutable: extraction takes the
     // document as const).  A document serves one thread at a time.
     mutable font_cache* fonts = nullptr;
+    // By object number, filled as pages are extracted (same reason).
+    mutable std::vector<node_memo> nodes;
 
     doc() = default;
     doc(const doc&) = delete;

@@ -281,6 +281,10 @@ int decode_stream(const uint8_t* data, int size, const obj_entry& e, buf* out, u
         cur = res;
         len = res_len;
     }
+    if (len > limit) return 0;
+    // Copying a stream no filter decoded is work too (decoders count their
+    // own output).
+    if (cur == data + e.data_off) *work += len;
     if (dec_bytes(out, cur, len) != 0) {
         buf_free(out);
         return 0;

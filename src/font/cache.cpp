@@ -47,7 +47,7 @@ struct font_cache {
 
 void font_cache_free(font_cache* c) { delete c; }
 
-bool font_get(const doc* d, const obj_entry& e, font* out) {
+bool font_get(const doc* d, const obj_entry& e, font* out, work_budget* w) {
     font_cache* c = d->fonts;
     size_t num = (size_t)(e.num > 0 ? e.num : 0);
     try {
@@ -61,23 +61,35 @@ bool font_get(const doc* d, const obj_entry& e, font* out) {
             *out = c->fonts[(size_t)s];  // a view
             return false;
         }
-        if (s == UNSEEN && c->bytes < FONT_CACHE_LIMIT) {
+        if (s == UNSEEN && c->bytes < FONT_CACHE_LIMIT && (!w || w->left())) {
             // Room first: once parsed, the record must not be lost to a
             // failed push_back.
             if (c->fonts.size() == c->fonts.capacity()) c->fonts.reserve(c->fonts.size() * 2 + 8);
             font f;
-            font_parse(d, e, &f);
+            font_parse(d, e, &f, w);
+            if (w && !w->left()) {
+                // The budget ran out during the parse, which may have left
+                // a CMap unread: the record serves this call alone.
+                *out = f;
+                return true;
+            }
             c->bytes += font_bytes(f);
             c->slot[num] = (int32_t)c->fonts.size();
             c->fonts.push_back(f);
             *out = f;
             return false;
         }
+        if (w && !w->left()) {
+            // Parsed without its CMaps for this call alone; the font stays
+            // unseen so that a later call parses it whole.
+            font_parse(d, e, out, w);
+            return true;
+        }
         c->slot[num] = NOT_CACHED;
     } catch (const std::bad_alloc&) {
         // Without room for the cache the font is parsed for the caller.
     }
-    font_parse(d, e, out);
+    font_parse(d, e, out, w);
     return true;
 }
 

@@ -58,11 +58,16 @@ bool array_at(const doc* d, const byte_range& r, int p, byte_range* out) {
     return e && ref_array(d, *e, out);
 }
 
-// Decodes the stream of `e` and hands its bytes to `reader`.
+// Decodes the stream of `e` and hands its bytes to `reader`, charging the
+// decoding to `w` (when given) and reading nothing once it is spent.
 void read_stream(const doc* d, const obj_entry& e, font* f,
-                 void (*reader)(font*, const uint8_t*, int)) {
+                 void (*reader)(font*, const uint8_t*, int), work_budget* w) {
+    if (w && !w->left()) return;
+    uint64_t spent = 0;
     buf out{};
-    if (decode_stream(d->data, d->size, e, &out) == 1 && out.data) {
+    int ok = decode_stream(d->data, d->size, e, &out, &spent, CMAP_STREAM_LIMIT);
+    if (w) w->spent += spent;
+    if (ok == 1 && out.data) {
         int n = out.len > (uint64_t)INT_MAX ? INT_MAX : (int)out.len;
         reader(f, out.data, n);
     }
@@ -242,7 +247,7 @@ void read_w(const byte_range& a, font* f) {
     }
 }
 
-void read_composite(const doc* d, const byte_range& r, font* f) {
+void read_composite(const doc* d, const byte_range& r, font* f, work_budget* w) {
     byte_range desc{};
     int p = value_of(r, "DescendantFonts");
     if (p >= 0 && p < r.end && r.bytes[p] == '[') p = skip_ws(r.bytes, p + 1, r.end);
@@ -260,7 +265,7 @@ void read_composite(const doc* d, const byte_range& r, font* f) {
     f->kind = 1;
     f->default_width = 1000;
     if (const obj_entry* e = stream_ref(d, r, "Encoding", true))
-        read_stream(d, *e, f, read_codespace);
+        read_stream(d, *e, f, read_codespace, w);
     if (!desc.ok()) return;
 
     const uint8_t* b = desc.bytes;
@@ -297,14 +302,14 @@ const obj_entry* ref_entry(const doc* d, const uint8_t* b, int end, int pos) {
     return doc_find(d, num);
 }
 
-void font_parse(const doc* d, const obj_entry& e, font* f) {
+void font_parse(const doc* d, const obj_entry& e, font* f, work_budget* w) {
     font_release(f);
     if (!d || !d->data) return;
     byte_range r = dict_range(d->data, d->size, e);
     if (!r.ok()) return;
 
     if (const obj_entry* t = stream_ref(d, r, "ToUnicode", false))
-        read_stream(d, *t, f, read_tounicode);
+        read_stream(d, *t, f, read_tounicode, w);
 
     int winansi = read_encoding(d, r, f);
 
@@ -325,7 +330,7 @@ void font_parse(const doc* d, const obj_entry& e, font* f) {
 
     int kind = classify(r);
     if (kind == 1) {
-        read_composite(d, r, f);
+        read_composite(d, r, f, w);
         return;
     }
     // Simple and unclassified (TrueType and others) fonts share the

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "doc/doc.h"
+#include "filter/filter.h"
 
 namespace pdftext {
 
@@ -31,15 +32,21 @@ struct font {
 // Frees what the record owns and resets it to the empty record.
 void font_release(font* f);
 
+// Most bytes a font's ToUnicode or encoding CMap may decode to: a full
+// two-byte code space of long sequences takes a few MiB of text.
+constexpr uint64_t CMAP_STREAM_LIMIT = 16u << 20;
+
 // Reads the font dictionary of entry `e` into `f` (reset first).  Never
-// fails: at worst `f` stays the empty record.
-void font_parse(const doc* d, const obj_entry& e, font* f);
+// fails: at worst `f` stays the empty record.  The CMap streams it decodes
+// are charged to `w` (when given); once `w` is spent they are not read.
+void font_parse(const doc* d, const obj_entry& e, font* f, work_budget* w = nullptr);
 
 // The record of font object `e` through the document's font cache.  Fills
 // `out` with a view of the cached record and returns false, or (when the
-// cache is full or memory runs out) with a record of the caller's own that
-// the caller releases with font_release, and returns true.
-bool font_get(const doc* d, const obj_entry& e, font* out);
+// cache is full, memory runs out or `w` is spent) with a record of the
+// caller's own that the caller releases with font_release, and returns
+// true.  A record parsed without its streams is never cached.
+bool font_get(const doc* d, const obj_entry& e, font* out, work_budget* w = nullptr);
 
 // --- ToUnicode ------------------------------------------------------------
 

@@ -44,17 +44,16 @@ static int content_array(const uint8_t* b, int end, int p, int* nums) {
     return n;
 }
 
-int get_page_content(const doc* d, const obj_entry& e, buf* out) {
+int get_page_content(const doc* d, const obj_entry& e, buf* out, work_budget* w, uint64_t limit) {
+    if (limit > CONTENT_LIMIT) limit = CONTENT_LIMIT;
+    if (limit == 0 || !w->left()) return 0;
     byte_range r = dict_range(d->data, d->size, e);
     if (!r.ok()) return 0;
 
     // A form XObject is its own content.
     if (!e.in_objstm && e.has_stream &&
         find_name(r.bytes, r.end, r.start, r.end, "XObject") >= 0) {
-        if (!decode_stream(d->data, d->size, e, out)) return 0;
-        if (out->len <= CONTENT_LIMIT) return 1;
-        buf_free(out);
-        return 0;
+        return decode_stream(d->data, d->size, e, out, &w->spent, limit);
     }
 
     int nums[MAX_PARTS];
@@ -79,16 +78,19 @@ int get_page_content(const doc* d, const obj_entry& e, buf* out) {
 
     int result = 0;
     uint64_t work = 0;
-    for (int i = 0; i < count && work < CONTENT_WORK_LIMIT; i++) {
+    for (int i = 0; i < count && work < CONTENT_WORK_LIMIT && w->left(); i++) {
         const obj_entry* pe = doc_find(d, nums[i]);
         if (!pe) continue;
         buf part{};
-        if (!decode_stream(d->data, d->size, *pe, &part, &work)) {
+        uint64_t before = work;
+        int ok = decode_stream(d->data, d->size, *pe, &part, &work);
+        w->spent += work - before;
+        if (!ok) {
             buf_free(&part);
             continue;
         }
         if (!result) {
-            if (part.len > CONTENT_LIMIT) {
+            if (part.len > limit) {
                 buf_free(&part);
                 continue;
             }
@@ -99,7 +101,7 @@ int get_page_content(const doc* d, const obj_entry& e, buf* out) {
         // Later parts follow one space, as long as the whole stays within
         // the content limit; a part that does not fit or cannot be
         // appended leaves no trace.
-        if (part.len <= CONTENT_LIMIT - 1 && out->len <= CONTENT_LIMIT - 1 - part.len) {
+        if (part.len <= limit - 1 && out->len <= limit - 1 - part.len) {
             uint64_t before = out->len;
             if (dec_bytes(out, " ", 1) == 0 && dec_bytes(out, part.data, part.len) != 0) {
                 out->len = before;

@@ -165,10 +165,15 @@ void do_xobject(interp_state* st, const operands& o) {
     if (num <= 0) return;
     const obj_entry* e = doc_find(st->d, num);
     if (!e) return;
-    if (st->visited && st->visited_max > 0 && num <= st->visited_max) {
-        if (st->visited[num]) return;
-        st->visited[num] = 1;
+    // Each form runs once per page.  Without memory for the flags no form
+    // runs: unflagged, forms calling each other would run 128^8 times.
+    if (!st->visited) {
+        st->visited = (uint8_t*)calloc((size_t)(st->d->max_num > 0 ? st->d->max_num : 0) + 1, 1);
+        if (!st->visited) return;
+        st->visited_max = st->d->max_num;
     }
+    if (num > st->visited_max || st->visited[num]) return;
+    st->visited[num] = 1;
     if (st->form_depth > MAX_FORM_DEPTH) return;
     byte_range r = dict_range(st->doc_data, st->doc_size, *e);
     if (r.ok()) {
@@ -182,9 +187,11 @@ void do_xobject(interp_state* st, const operands& o) {
         form_resources(st, r);
     }
     buf block{};
-    if (get_page_content(st->d, *e, &block)) {
+    if (get_page_content(st->d, *e, &block, st->work, CONTENT_LIMIT - st->held)) {
         st->form_depth++;
+        st->held += block.len;
         interp_content_full(st, block.data, (int)block.len);
+        st->held -= block.len;
         st->form_depth--;
     }
     buf_free(&block);

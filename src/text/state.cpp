@@ -34,6 +34,12 @@ void register_res(interp_state* st, const uint8_t* bytes, int start, int end) {
     for (int i = 0; i < st->res_count; i++)
         if (st->res_dicts[i].bytes == bytes && st->res_dicts[i].start == start) return;
     if (st->res_count >= MAX_RES) return;
+    // Its fonts and XObjects are looked up by scanning [start, end) once
+    // or twice per page: pages sharing a huge dictionary pay for it each.
+    if (st->work) {
+        if (!st->work->left()) return;
+        st->work->spent += (uint64_t)(end > start ? end - start : 0);
+    }
     st->res_dicts[st->res_count++] = res_dict{bytes, start, end};
 }
 
@@ -87,7 +93,7 @@ void load_fonts_from(interp_state* st, const uint8_t* bytes, int len, int pos) {
         const obj_entry* e = doc_find(st->d, t->nums[i]);
         if (!e) continue;
         int slot = st->font_count;
-        st->font_owned[slot] = font_get(st->d, *e, &st->fonts[slot]) ? 1 : 0;
+        st->font_owned[slot] = font_get(st->d, *e, &st->fonts[slot], st->work) ? 1 : 0;
         memcpy(st->font_names[slot], t->names[i], sizeof st->font_names[slot]);
         st->font_names[slot][63] = 0;
         st->font_count++;

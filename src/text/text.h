@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "doc/doc.h"
+#include "filter/filter.h"
 #include "font/font.h"
 #include "syntax/syntax.h"
 
@@ -49,8 +50,15 @@ struct interp_state {
     int font_count = 0;
     font fonts[MAX_FONTS];
     uint8_t font_owned[MAX_FONTS] = {};
-    uint8_t* visited = nullptr;  // malloc'ed, one flag per object number
+    // One flag per object number for the forms already run on this page,
+    // malloc'ed on the first Do (most pages have no forms).
+    uint8_t* visited = nullptr;
     int visited_max = 0;
+    // The call's work budget (borrowed), and the bytes of content the page
+    // and the forms now running hold: a form is read only while the sum
+    // stays within CONTENT_LIMIT.
+    work_budget* work = nullptr;
+    uint64_t held = 0;
     buf out = {};
     font cur_font;
     int has_font = 0;
@@ -104,9 +112,11 @@ void select_font(interp_state* st, const char* name, int has_name);
 // Reads the fonts named by the /Font entry of the dictionary at pos.
 void load_fonts_from(interp_state* st, const uint8_t* bytes, int len, int pos);
 
-// Decoded content of a page or form XObject, parts joined by one space.
-// 1 with `out` holding it (caller frees), or 0 with nothing to free.
-int get_page_content(const doc* d, const obj_entry& e, buf* out);
+// Decoded content of a page or form XObject, parts joined by one space,
+// of at most `limit` bytes; the decoding is charged to `w`.  1 with `out`
+// holding it (caller frees), or 0 with nothing to free.
+int get_page_content(const doc* d, const obj_entry& e, buf* out, work_budget* w,
+                     uint64_t limit = CONTENT_LIMIT);
 // Object number of the XObject registered under `name`, or -1.
 int find_form_xobject(interp_state* st, const char* name);
 
@@ -130,7 +140,9 @@ int tu_emit(interp_state* st, const font& f, int code);
 void utf8_emit(buf* out, uint32_t cp);
 
 // Text of page `index` (0-based) as a malloc'ed NUL-terminated string the
-// caller frees; null only when memory runs out.
-char* extract_page(const doc* d, int index);
+// caller frees; null only when memory runs out.  The work is charged to
+// `w`, which calls that read many pages share; without it the page has a
+// budget of its own.
+char* extract_page(const doc* d, int index, work_budget* w = nullptr);
 
 }  // namespace pdftext
